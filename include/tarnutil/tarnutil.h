@@ -1,0 +1,217 @@
+// TarnUtil: planar geometry, clipping, polyline thinning, geodesy, road-link
+// chaining, special allocators, bitmaps and small helpers shared by a map
+// renderer and a route engine.
+//
+// This one header declares the whole public interface. Everything lives in
+// the global namespace under the names the application links against.
+#ifndef TARNUTIL_TARNUTIL_H
+#define TARNUTIL_TARNUTIL_H
+
+#include <cstdint>
+#include <deque>
+#include <list>
+
+#include <tarnutil/platform_types.h>
+#include <tarnutil/tarnutil_export.h>
+
+// ---------------------------------------------------------------------------
+// Shared types
+
+// Point with double coordinates.
+struct POINTD {
+  double x;
+  double y;
+};
+
+// ---------------------------------------------------------------------------
+// Planar measures
+
+// Euclidean distance between (x1, y1) and (x2, y2).
+TARNUTIL_EXPORT double Distance(double x1, double y1, double x2, double y2);
+
+// Direction of the segment start->end in whole degrees 0..359, counted from
+// +x towards +y. Returns 1 and writes *angle; returns 0 for a null pointer
+// (nothing written) or equal points (writes 0).
+TARNUTIL_EXPORT int ComputeSegmentAngle(tagPOINT* start, tagPOINT* end, std::int32_t* angle);
+
+// Signed cross product (P-A) x (B-A) in 32-bit wrap-around arithmetic:
+// 0 on the line, negative on the left of A->B (y up), positive on the right.
+TARNUTIL_EXPORT int WherePtLiesSegment(const tagPOINT* p, const tagPOINT* a, const tagPOINT* b);
+
+// Sine and cosine of whole degrees from built-in tables (six decimals).
+TARNUTIL_EXPORT float SIN(int degrees);
+TARNUTIL_EXPORT float COS(int degrees);
+
+// ---------------------------------------------------------------------------
+// Point-to-segment distance
+
+// Distance from (px, py) to the segment (x1, y1)-(x2, y2) in doubles. Writes
+// the nearest point to foot and, if flag is not null, 1 when it is the foot of
+// the perpendicular or 0 when it is an end point.
+TARNUTIL_EXPORT double DistOfP2L_1(double px, double py, double x1, double y1, double x2, double y2,
+                                   POINTD& foot, int* flag);
+
+// Integer variant: foot and distance truncated toward zero.
+TARNUTIL_EXPORT std::int32_t DistOfP2L(std::int32_t px, std::int32_t py, std::int32_t x1,
+                                       std::int32_t y1, std::int32_t x2, std::int32_t y2,
+                                       tagPOINT& foot, int* flag);
+
+// ---------------------------------------------------------------------------
+// Clipping
+
+// Clips the polyline points[0..n-1] to the rectangle [min, max] (bounds
+// inclusive). Writes the visible pieces one after another to out and, for
+// each piece, the running point total to totals. Returns the number of
+// pieces. The caller provides room for 2*(n-1) points and n-1 totals.
+TARNUTIL_EXPORT int RectClipLine(tagPOINT* points, int n, tagPOINT* out, int* totals,
+                                 tagPOINT* min, tagPOINT* max);
+
+// Clips the polygon points[0..count-1] to rect (y grows upward; top and
+// bottom are swapped in place if bottom > top). open != 0 leaves out the
+// closing edge. Returns the number of points written to out, 0 when points
+// or out is null, count < 1, or scratch memory cannot be had. out needs room
+// for at most 2*count + 8 points (see the clipping notes in the README).
+TARNUTIL_EXPORT std::int32_t clipGraph(tagRECT* rect, tagPOINT* points, std::int32_t count,
+                                       tagPOINT* out, int open);
+
+// ---------------------------------------------------------------------------
+// Polyline simplification
+
+// Thins points[0..count-1] in place by recursive farthest-point splitting;
+// squared deviations above (float)sqrt(tolerance) survive. Kept points move to
+// the front in input order; *newCount receives their number.
+TARNUTIL_EXPORT void PolySimplifyInt2D(float tolerance, tagPOINT* points, int count,
+                                       int* newCount);
+
+// Thins points in one forward pass, keeping a point whose Manhattan distance
+// to the last kept point exceeds tolerance. *newCount receives the count.
+TARNUTIL_EXPORT void PolySimplify(std::int32_t tolerance, tagPOINT* points, int count,
+                                  int* newCount);
+
+// ---------------------------------------------------------------------------
+// Geodesy (positions in 1/86400 degree)
+
+// Rhumb-line bearing (degrees from north, with the tenths rule) and length in
+// metres on the Krasovsky 1940 ellipsoid from (lon1, lat1) to (lon2, lat2).
+TARNUTIL_EXPORT void LLDistance(double lon1, double lat1, double lon2, double lat2,
+                                double* bearing, double* distance);
+
+// Lambert conformal conic (parallels 25N and 47N, origin 18N 104E), forward:
+// longitude and latitude to x (east) and y (north) in metres.
+TARNUTIL_EXPORT void Lambert_Projct_LL2XY(double lon, double lat, double& x, double& y);
+
+// Inverse of Lambert_Projct_LL2XY: metres to longitude and latitude.
+TARNUTIL_EXPORT void Lambert_Projct_XY2LL(double x, double y, double& lon, double& lat);
+
+// ---------------------------------------------------------------------------
+// Road-link chaining
+
+// Node key; two nodes are the same when both integers are equal.
+struct ST_NODE {
+  std::int32_t key1;
+  std::int32_t key2;
+};
+
+// Road link. Created by the application with new; owned by the line list once
+// handed to AddToLineList, deleted by ClearLineList.
+struct ST_LINK {
+  std::uint32_t appData;
+  std::int32_t direction;
+  ST_NODE* startNode;
+  ST_NODE* endNode;
+};
+
+// Adds one link to the lines, extending, joining or starting lines and
+// reversing links where needed. A null link changes nothing.
+TARNUTIL_EXPORT void AddToLineList(ST_LINK* link, std::list<std::deque<ST_LINK*>*>& lines);
+
+// Deletes every line and link (last line first) and leaves the list empty.
+// A null list does nothing.
+TARNUTIL_EXPORT void ClearLineList(std::list<std::deque<ST_LINK*>*>* lines);
+
+// ---------------------------------------------------------------------------
+// Memory
+
+namespace tarnutil {
+namespace detail {
+struct HugeObjectAllocatorProbe;
+struct SmallObjectAllocatorProbe;
+}  // namespace detail
+}  // namespace tarnutil
+
+// Block of at least size bytes: below 4096 from the heap, otherwise from a
+// mapping of its own. Null on failure.
+TARNUTIL_EXPORT void* hmalloc(unsigned int size);
+
+// Releases a block from hmalloc.
+TARNUTIL_EXPORT void hfree(void* p);
+
+// Records the mappings behind huge blocks; one object per process.
+class TARNUTIL_EXPORT hugeobject_allocator {
+ public:
+  // The allocator, built on first call.
+  static hugeobject_allocator& instance();
+  // New read/write mapping of (size / 8 + 1) * 8 bytes; its view, or null.
+  void* allocate(unsigned int size);
+  // Releases the mapping whose view starts at p; other pointers are ignored.
+  void deallocate(const void* p);
+  ~hugeobject_allocator();
+
+  static hugeobject_allocator* _instance;
+
+ private:
+  struct mapping_node {
+    mapping_node* next;
+    void* mapping;
+    void* view;
+  };
+
+  hugeobject_allocator();
+  static void create_instance();
+
+  mapping_node* _head;
+  mapping_node* _tail;
+
+  friend struct tarnutil::detail::HugeObjectAllocatorProbe;
+};
+
+// Block of at least size bytes: up to 128 from pooled chunks, otherwise from
+// the heap. Null when memory cannot be had.
+TARNUTIL_EXPORT void* smalloc(unsigned int size);
+
+// Takes back a block from smalloc.
+TARNUTIL_EXPORT void sfree(void* p);
+
+// Pools of equal-sized small blocks; one object per process.
+class TARNUTIL_EXPORT smallobject_allocator {
+ public:
+  struct memory_list {
+    memory_list* next;
+    void* chunk;
+  };
+
+  // The allocator, built on first call.
+  static smallobject_allocator& instance();
+  // Block of class (size - 1) / 4, without header; size 1..16384.
+  void* allocate(unsigned int size);
+  // Puts p back on the free list of class (size - 1) / 4.
+  void deallocate(void* p, unsigned int size);
+  ~smallobject_allocator();
+
+  static smallobject_allocator* _instance;
+  static bool _singleton_destroyed;
+  static std::int32_t _singleton_guard;
+
+ private:
+  smallobject_allocator();
+  static void create_instance();
+  memory_list* alloc_chunk(unsigned int index);
+  unsigned int chunk_index(unsigned int size);
+
+  memory_list* _free_lists[8192];
+  memory_list* _chunk_list;
+
+  friend struct tarnutil::detail::SmallObjectAllocatorProbe;
+};
+
+#endif  // TARNUTIL_TARNUTIL_H

@@ -1,0 +1,117 @@
+#!/usr/bin/env bash
+# Builds TarnUtil and runs the whole test suite on every supported target:
+#   gcc        Linux x86-64, g++ (with the PROJ/GeographicLib oracle tests)
+#   clang-asan Linux x86-64, clang++ with AddressSanitizer and UBSan
+#   armhf      Linux 32-bit ARM, cross g++, tests under qemu-user
+#   mingw      Windows x64, mingw-w64 g++, tests under Wine
+# Usage: scripts/check.sh [leg ...]   (default: every leg)
+# Missing Debian packages are installed first (as root); without root the
+# script prints the apt-get line to run and stops.
+set -uo pipefail
+
+root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+out=${TARNUTIL_BUILD_ROOT:-$root/build}
+jobs=${TARNUTIL_JOBS:-2}
+legs=("$@")
+[ ${#legs[@]} -gt 0 ] || legs=(gcc clang-asan armhf mingw)
+
+packages=(cmake make g++ pkg-config googletest libgtest-dev libbenchmark-dev
+  libproj-dev libgeographiclib-dev)
+for leg in "${legs[@]}"; do
+  case $leg in
+    gcc) ;;
+    clang-asan) packages+=(clang libclang-rt-14-dev) ;;
+    armhf) packages+=(g++-arm-linux-gnueabihf qemu-user) ;;
+    mingw) packages+=(g++-mingw-w64-x86-64-posix wine wine64) ;;
+    *) echo "unknown leg: $leg (gcc, clang-asan, armhf, mingw)" >&2; exit 2 ;;
+  esac
+done
+
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+  if [ "$(id -u)" -ne 0 ]; then
+    echo "Missing packages. Run as root:" >&2
+    echo "  apt-get update && apt-get install -y --no-install-recommends ${missing[*]}" >&2
+    exit 1
+  fi
+  echo "== Installing ${missing[*]}"
+  export DEBIAN_FRONTEND=noninteractive
+  apt-get update -q >/dev/null && apt-get install -y -q --no-install-recommends "${missing[@]}" >/dev/null \
+    || { echo "apt-get install failed" >&2; exit 1; }
+fi
+
+mkdir -p "$out"
+total_pass=0
+total_fail=0
+failed_legs=()
+
+# Configures, builds and tests one leg; a leg that cannot build counts as failed.
+run_leg() {
+  local leg=$1
+  shift
+  local dir=$out/$leg
+  echo "== Leg $leg"
+  if ! cmake -S "$root" -B "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" >"$dir.configure.log" 2>&1; then
+    cat "$dir.configure.log"
+    echo "leg $leg: configuration failed"
+    failed_legs+=("$leg")
+    return
+  fi
+  if ! cmake --build "$dir" -j"$jobs" >"$dir.build.log" 2>&1; then
+    tail -n 60 "$dir.build.log"
+    echo "leg $leg: build failed"
+    failed_legs+=("$leg")
+    return
+  fi
+  local log=$dir.ctest.log
+  ctest --test-dir "$dir" -j"$jobs" --output-on-failure --timeout 600 2>&1 | tee "$log" | grep -v -E '^\s+(Start|[0-9]+/[0-9]+ Test)' 
+  local rc=${PIPESTATUS[0]}
+  local summary
+  summary=$(grep -E 'tests passed, [0-9]+ tests failed out of [0-9]+' "$log" | tail -n 1)
+  if [ -z "$summary" ]; then
+    echo "leg $leg: ctest printed no summary"
+    failed_legs+=("$leg")
+    return
+  fi
+  local nfail ntotal
+  nfail=$(sed -E 's/.* ([0-9]+) tests failed out of ([0-9]+).*/\1/' <<<"$summary")
+  ntotal=$(sed -E 's/.* ([0-9]+) tests failed out of ([0-9]+).*/\2/' <<<"$summary")
+  if [ "$ntotal" -eq 0 ]; then
+    echo "leg $leg: no test ran"
+    failed_legs+=("$leg")
+    return
+  fi
+  total_pass=$((total_pass + ntotal - nfail))
+  total_fail=$((total_fail + nfail))
+  if [ "$rc" -ne 0 ] || [ "$nfail" -ne 0 ]; then
+    failed_legs+=("$leg")
+  fi
+}
+
+for leg in "${legs[@]}"; do
+  case $leg in
+    gcc)
+      run_leg gcc -DCMAKE_CXX_COMPILER=g++ -DTARNUTIL_REQUIRE_ORACLES=ON ;;
+    clang-asan)
+      export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1:abort_on_error=1}
+      export UBSAN_OPTIONS=${UBSAN_OPTIONS:-halt_on_error=1:print_stacktrace=1}
+      run_leg clang-asan -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=Debug \
+        -DTARNUTIL_SANITIZE=address,undefined,float-cast-overflow ;;
+    armhf)
+      run_leg armhf -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchains/armhf.cmake" ;;
+    mingw)
+      export WINEPREFIX=${WINEPREFIX:-$out/wineprefix}
+      run_leg mingw -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchains/mingw64.cmake" ;;
+  esac
+done
+
+echo "== Summary"
+echo "legs run: ${legs[*]}"
+if [ ${#failed_legs[@]} -gt 0 ]; then
+  echo "legs failed: ${failed_legs[*]}"
+fi
+echo "total: $total_pass passed, $total_fail failed"
+[ ${#failed_legs[@]} -eq 0 ]
