@@ -1,0 +1,38 @@
+#include "geodesy/lambert.h"
+
+#include <tarnutil/tarnutil.h>
+
+#include <cmath>
+
+using namespace tarnutil::detail::lambert;
+
+void Lambert_Projct_LL2XY(double lon, double lat, double& x, double& y) {
+  const double phi = (lat * unitToDeg) * deg2rad;
+  const double bigT = std::tan(quarterPi - phi * 0.5);
+  const double s = std::sin(phi);
+  const double q = (1.0 - s * e) / (s * e + 1.0);
+  const double t = bigT / std::pow(q, eHalf);
+  const double rho = std::pow(t, n) * aF;
+  // Degrees first, then the offset from the central meridian, then the cone
+  // factor: keeps the central meridian at exactly zero.
+  const double theta = (lon * unitToDeg - lambda0) * nDeg2rad;
+  y = rho0 - rho * std::cos(theta);
+  x = rho * std::sin(theta);
+}
+
+void Lambert_Projct_XY2LL(double x, double y, double& lon, double& lat) {
+  const double d = rho0 - y;
+  const double rho = std::sqrt(d * d + x * x) * nSign;
+  const double t = std::pow(rho * invAF, invN);
+  // One-argument arctangent: a point beyond the apex (d < 0) maps like its
+  // mirror image through the apex.
+  const double theta = std::atan(x / d);
+  const double lonDeg = (theta * rad2deg) * invN + lambda0;
+  double phi = 0.0;
+  for (int pass = 0; pass < latitudePasses; ++pass) {
+    const double s = std::sin(phi);
+    phi = halfPi - 2.0 * std::atan(std::pow((1.0 - s * e) / (s * e + 1.0), eHalf) * t);
+  }
+  lon = lonDeg * degToUnit;
+  lat = (phi * rad2deg) * degToUnit;
+}
