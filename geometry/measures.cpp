@@ -1,0 +1,102 @@
+// Planar measures: distance, segment direction, side of a segment, and table
+// sine and cosine.
+#include "geometry/measures.h"
+
+#include <tarnutil/tarnutil.h>
+
+#include <cmath>
+#include <cstdint>
+
+#include "util/exact.h"
+
+namespace tarnutil {
+namespace detail {
+
+int TrigTableIndex(int degrees) {
+  // A remainder keeps the sign of the dividend, so one correction brings it
+  // into 0..359. For -360..-1 this is the same entry as degrees + 360, and
+  // any smaller angle (INT_MIN included) still reads inside the table.
+  int index = degrees % degreesPerTurn;
+  if (index < 0) index += degreesPerTurn;
+  return index;
+}
+
+}  // namespace detail
+}  // namespace tarnutil
+
+namespace {
+
+// 57.295779513, not 180/pi: segment angles are scaled by exactly this
+// factor, and the last digits decide the rounding near half degrees.
+constexpr double segmentRad2deg = 57.295779513;
+
+// Added before truncation so that the angle rounds to the nearest degree for
+// non-negative directions.
+constexpr double roundingHalf = 0.5;
+
+constexpr std::int32_t angleRight = 0;
+constexpr std::int32_t angleUp = 90;
+constexpr std::int32_t angleLeft = 180;
+constexpr std::int32_t angleDown = 270;
+
+}  // namespace
+
+double Distance(double x1, double y1, double x2, double y2) {
+  const double dx = x1 - x2;
+  const double dy = y1 - y2;
+  return std::sqrt(dy * dy + dx * dx);
+}
+
+int ComputeSegmentAngle(tagPOINT* start, tagPOINT* end, std::int32_t* angle) {
+  using tarnutil::detail::SubWrap32;
+  using tarnutil::detail::TruncToInt32;
+  if (start == nullptr || end == nullptr || angle == nullptr) return 0;
+  const std::int32_t sx = static_cast<std::int32_t>(start->x);
+  const std::int32_t sy = static_cast<std::int32_t>(start->y);
+  const std::int32_t ex = static_cast<std::int32_t>(end->x);
+  const std::int32_t ey = static_cast<std::int32_t>(end->y);
+  if (sx == ex && sy == ey) {
+    *angle = 0;
+    return 0;
+  }
+
+  std::int32_t n = 0;
+  if (sy == ey) {
+    n = sx < ex ? angleRight : angleLeft;
+  } else if (sx == ex) {
+    n = sy < ey ? angleUp : angleDown;
+  } else {
+    // Through float on purpose: differences beyond 2^24 lose their low bits.
+    const float dxF = static_cast<float>(SubWrap32(ex, sx));
+    const float dyF = static_cast<float>(SubWrap32(ey, sy));
+    const double d =
+        std::atan2(static_cast<double>(dyF), static_cast<double>(dxF)) * segmentRad2deg;
+    // Toward zero, so directions just below 0 degrees round up to 0.
+    n = TruncToInt32(d + roundingHalf);
+    if (n < 0) n += tarnutil::detail::degreesPerTurn;
+  }
+  *angle = n % tarnutil::detail::degreesPerTurn;
+  return 1;
+}
+
+int WherePtLiesSegment(const tagPOINT* p, const tagPOINT* a, const tagPOINT* b) {
+  using tarnutil::detail::MulWrap32;
+  using tarnutil::detail::SubWrap32;
+  const std::int32_t apx =
+      SubWrap32(static_cast<std::int32_t>(p->x), static_cast<std::int32_t>(a->x));
+  const std::int32_t apy =
+      SubWrap32(static_cast<std::int32_t>(p->y), static_cast<std::int32_t>(a->y));
+  const std::int32_t abx =
+      SubWrap32(static_cast<std::int32_t>(b->x), static_cast<std::int32_t>(a->x));
+  const std::int32_t aby =
+      SubWrap32(static_cast<std::int32_t>(b->y), static_cast<std::int32_t>(a->y));
+  return SubWrap32(MulWrap32(apx, aby), MulWrap32(apy, abx));
+}
+
+float SIN(int degrees) {
+  return tarnutil::detail::sinTable[tarnutil::detail::TrigTableIndex(degrees)];
+}
+
+float COS(int degrees) {
+  return tarnutil::detail::cosTable[tarnutil::detail::TrigTableIndex(degrees)];
+}
