@@ -2,11 +2,14 @@
 //
 // On Windows these are the platform's own types; elsewhere they are
 // stand-ins with the same field order and widths, so that arrays of points
-// and rectangles pass between the application and the library unchanged.
+// and rectangles, bitmap headers and find data pass between the application
+// and the library unchanged.
 #ifndef TARNUTIL_PLATFORM_TYPES_H
 #define TARNUTIL_PLATFORM_TYPES_H
 
 #include <cstdint>
+
+#include <tarnutil/tarnutil_export.h>
 
 #if defined(_WIN32)
 
@@ -30,6 +33,133 @@ struct tagRECT {
   std::int32_t right;
   std::int32_t bottom;
 };
+
+// The 40-byte bitmap information header, little-endian as stored in files.
+struct tagBITMAPINFOHEADER {
+  std::uint32_t biSize;
+  std::int32_t biWidth;
+  std::int32_t biHeight;
+  std::uint16_t biPlanes;
+  std::uint16_t biBitCount;
+  std::uint32_t biCompression;
+  std::uint32_t biSizeImage;
+  std::int32_t biXPelsPerMeter;
+  std::int32_t biYPelsPerMeter;
+  std::uint32_t biClrUsed;
+  std::uint32_t biClrImportant;
+};
+
+// One colour-table entry: blue, green, red, reserved.
+struct tagRGBQUAD {
+  std::uint8_t rgbBlue;
+  std::uint8_t rgbGreen;
+  std::uint8_t rgbRed;
+  std::uint8_t rgbReserved;
+};
+
+// A packed bitmap begins with this: the header, then masks or colours.
+struct tagBITMAPINFO {
+  tagBITMAPINFOHEADER bmiHeader;
+  tagRGBQUAD bmiColors[1];
+};
+
+// A 64-bit file time in two halves, low word first.
+struct _FILETIME {
+  std::uint32_t dwLowDateTime;
+  std::uint32_t dwHighDateTime;
+};
+
+// One directory entry as a find-first search reports it.
+struct _WIN32_FIND_DATAW {
+  std::uint32_t dwFileAttributes;
+  _FILETIME ftCreationTime;
+  _FILETIME ftLastAccessTime;
+  _FILETIME ftLastWriteTime;
+  std::uint32_t nFileSizeHigh;
+  std::uint32_t nFileSizeLow;
+  std::uint32_t dwReserved0;
+  std::uint32_t dwReserved1;
+  wchar_t cFileName[260];
+  wchar_t cAlternateFileName[14];
+};
+
+// Opaque handles: device context, bitmap, brush, module. Only the graphics
+// layer and the resource registry behind them know what they hold.
+struct HDC__;
+struct HBITMAP__;
+struct HBRUSH__;
+struct HINSTANCE__;
+
+// ---------------------------------------------------------------------------
+// Resources off Windows. Modules have no resource sections here, so an
+// application registers its bitmap resources: the packed bitmap bytes (a
+// header block as stored in a .bmp file after its 14-byte file header) under
+// a module handle of its choice and a name, or an integer id below 65536
+// passed as the name pointer. The bytes are copied. Returns 1, or 0 when
+// packedDib is null, bytes is 0 or memory cannot be had. A later
+// registration of the same module and name replaces the earlier one.
+TARNUTIL_EXPORT int RegisterBitmapResource(HINSTANCE__* module, const wchar_t* name,
+                                           const void* packedDib, std::uint32_t bytes);
+
+// ---------------------------------------------------------------------------
+// Software graphics off Windows: the few GDI calls the library and its
+// callers need, with the Windows names and meanings, so that drawing code
+// ports unchanged. Pixels are 32-bit colour in memory device contexts (the
+// "screen" is 32-bit colour) or 1-bit monochrome; colours are
+// red + green * 256 + blue * 65536. Block transfers convert colour to
+// monochrome (the source's background colour gives 1, anything else 0) and
+// monochrome to colour (1 gives the destination's background colour, 0 its
+// text colour); stretching picks the nearest source pixel.
+
+// Memory device context compatible with dc (null: the screen); its
+// selected bitmap is a 1 by 1 monochrome one. Null on failure.
+TARNUTIL_EXPORT HDC__* CreateCompatibleDC(HDC__* dc);
+
+// Colour bitmap with the depth of dc's bitmap (null dc: 32-bit), contents
+// black. Null on failure or a size below 1.
+TARNUTIL_EXPORT HBITMAP__* CreateCompatibleBitmap(HDC__* dc, int width, int height);
+
+// Bitmap of width by height: 1 plane and 1 bit per pixel make a monochrome
+// one, 1 plane and 32 bits a colour one. bits (may be null) gives the initial
+// rows, top row first, each padded to 16 bits (1 bit per pixel) or 32 bits.
+TARNUTIL_EXPORT HBITMAP__* CreateBitmap(int width, int height, unsigned int planes,
+                                        unsigned int bitCount, const void* bits);
+
+// Colour bitmap over caller-owned pixels: 16, 24 or 32 bits per pixel,
+// topRow the first byte of the top row and rowStep the byte distance to the
+// row below (negative for bottom-up data, as a CDIB's row table has it). The
+// pixels must outlive the bitmap. 16-bit pixels are 5-6-5. Null on failure.
+TARNUTIL_EXPORT HBITMAP__* CreateBitmapOverPixels(int width, int height, int bitCount,
+                                                  void* topRow, int rowStep);
+
+// Selects a bitmap or brush into dc; the one selected before, or null.
+TARNUTIL_EXPORT void* SelectObject(HDC__* dc, void* object);
+
+// Block transfers with SRCCOPY (0x00CC0020), SRCAND (0x008800C6) or
+// SRCPAINT (0x00EE0086). Return nonzero on success.
+TARNUTIL_EXPORT int BitBlt(HDC__* dst, int x, int y, int width, int height, HDC__* src, int srcX,
+                           int srcY, std::uint32_t rop);
+TARNUTIL_EXPORT int StretchBlt(HDC__* dst, int x, int y, int width, int height, HDC__* src,
+                               int srcX, int srcY, int srcWidth, int srcHeight, std::uint32_t rop);
+
+// Background and text colours; the setters return the previous colour.
+TARNUTIL_EXPORT std::uint32_t SetBkColor(HDC__* dc, std::uint32_t colour);
+TARNUTIL_EXPORT std::uint32_t SetTextColor(HDC__* dc, std::uint32_t colour);
+TARNUTIL_EXPORT std::uint32_t GetBkColor(HDC__* dc);
+TARNUTIL_EXPORT std::uint32_t GetTextColor(HDC__* dc);
+
+// Pixel of the selected bitmap; 0xFFFFFFFF outside it. SetPixel returns the
+// colour set.
+TARNUTIL_EXPORT std::uint32_t GetPixel(HDC__* dc, int x, int y);
+TARNUTIL_EXPORT std::uint32_t SetPixel(HDC__* dc, int x, int y, std::uint32_t colour);
+
+// Deletes a memory device context, or a bitmap or brush not selected
+// anywhere. Nonzero on success.
+TARNUTIL_EXPORT int DeleteDC(HDC__* dc);
+TARNUTIL_EXPORT int DeleteObject(void* object);
+
+// Pattern brush from a packed bitmap (header, colour table, pixels).
+TARNUTIL_EXPORT HBRUSH__* CreateDIBPatternBrushPt(const void* packedDib, unsigned int usage);
 
 #endif
 

@@ -69,8 +69,11 @@ TARNUTIL_EXPORT int RectClipLine(tagPOINT* points, int n, tagPOINT* out, int* to
 // Clips the polygon points[0..count-1] to rect (y grows upward; top and
 // bottom are swapped in place if bottom > top). open != 0 leaves out the
 // closing edge. Returns the number of points written to out, 0 when points
-// or out is null, count < 1, or scratch memory cannot be had. out needs room
-// for at most 2*count + 8 points (see the clipping notes in the README).
+// or out is null, count < 1, or scratch memory cannot be had (nothing is
+// written then). Each of the four edge stages passes on at most m + m / 2 of
+// the m points it receives (integer division), so out needs room for at most
+// that applied four times to count, which never exceeds 81 * count / 16
+// (compute it in 64 bits).
 TARNUTIL_EXPORT std::int32_t clipGraph(tagRECT* rect, tagPOINT* points, std::int32_t count,
                                        tagPOINT* out, int open);
 
@@ -139,11 +142,13 @@ struct SmallObjectAllocatorProbe;
 }  // namespace detail
 }  // namespace tarnutil
 
-// Block of at least size bytes: below 4096 from the heap, otherwise from a
-// mapping of its own. Null on failure.
+// Block of at least size bytes, 4 bytes past a 32-bit header holding size:
+// below 4096 bytes from the heap, otherwise from a mapping of its own. Null
+// when memory cannot be had or size + 4 exceeds 32 bits. Once the library's
+// exit callbacks have run, every size comes from the heap.
 TARNUTIL_EXPORT void* hmalloc(unsigned int size);
 
-// Releases a block from hmalloc.
+// Releases a block from hmalloc; null does nothing.
 TARNUTIL_EXPORT void hfree(void* p);
 
 // Records the mappings behind huge blocks; one object per process.
@@ -175,16 +180,19 @@ class TARNUTIL_EXPORT hugeobject_allocator {
   friend struct tarnutil::detail::HugeObjectAllocatorProbe;
 };
 
-// Block of at least size bytes: up to 128 from pooled chunks, otherwise from
-// the heap. Null when memory cannot be had.
+// Block of at least size bytes, 4 bytes past a 32-bit header holding
+// size + 4: up to 128 bytes from pooled chunks, otherwise from the heap. Null
+// when memory cannot be had or size + 4 exceeds 32 bits. Once the library's
+// exit callbacks have run, every size comes from the heap.
 TARNUTIL_EXPORT void* smalloc(unsigned int size);
 
-// Takes back a block from smalloc.
+// Takes back a block from smalloc; null does nothing.
 TARNUTIL_EXPORT void sfree(void* p);
 
 // Pools of equal-sized small blocks; one object per process.
 class TARNUTIL_EXPORT smallobject_allocator {
  public:
+  // A chunk record, or (next only) the link of a free block.
   struct memory_list {
     memory_list* next;
     void* chunk;
@@ -192,9 +200,11 @@ class TARNUTIL_EXPORT smallobject_allocator {
 
   // The allocator, built on first call.
   static smallobject_allocator& instance();
-  // Block of class (size - 1) / 4, without header; size 1..16384.
+  // Block of class (size - 1) / 4, without header; null for a size outside
+  // 1..16384 or when the heap fails.
   void* allocate(unsigned int size);
-  // Puts p back on the free list of class (size - 1) / 4.
+  // Puts p back on the free list of class (size - 1) / 4; a size outside
+  // 1..16384 is ignored.
   void deallocate(void* p, unsigned int size);
   ~smallobject_allocator();
 

@@ -1,0 +1,164 @@
+// Huge blocks: below 4096 requested bytes from the heap, otherwise each in a
+// paging-file mapping of its own, recorded in allocation order.
+#include "memory/huge_object.h"
+
+#include <cstdlib>
+#include <new>
+
+#include "memory/size_header.h"
+#include "platform/platform.h"
+
+hugeobject_allocator* hugeobject_allocator::_instance = nullptr;
+
+namespace {
+
+using tarnutil::detail::hugeThresholdBytes;
+
+enum class Lifecycle { notBuilt, live, released };
+
+Lifecycle hugeLifecycle = Lifecycle::notBuilt;
+
+// Static storage that the one object is built in on first use, so that no
+// compiler-registered destructor competes with the exit callback.
+alignas(hugeobject_allocator) unsigned char hugeStorage[sizeof(hugeobject_allocator)];
+hugeobject_allocator* hugeObject = nullptr;
+
+void ReleaseHugeObjectsAtExit() {
+  if (hugeLifecycle != Lifecycle::live) return;
+  hugeLifecycle = Lifecycle::released;
+  hugeObject->~hugeobject_allocator();
+}
+
+void ReleaseMapping(void* mapping, void* view) {
+  tarnutil::platform::UnmapView(mapping, view);
+  tarnutil::platform::CloseMapping(mapping);
+}
+
+}  // namespace
+
+hugeobject_allocator::hugeobject_allocator() : _head(nullptr), _tail(nullptr) {}
+
+// Releases in allocation order. _head, _tail and _instance keep their values.
+hugeobject_allocator::~hugeobject_allocator() {
+  mapping_node* node = _head;
+  while (node != nullptr) {
+    mapping_node* next = node->next;
+    ReleaseMapping(node->mapping, node->view);
+    tarnutil::platform::HeapRelease(node);
+    node = next;
+  }
+}
+
+hugeobject_allocator& hugeobject_allocator::instance() {
+  if (_instance == nullptr) create_instance();
+  return *_instance;
+}
+
+void hugeobject_allocator::create_instance() {
+  if (_instance != nullptr) return;
+  if (hugeLifecycle == Lifecycle::notBuilt) {
+    hugeLifecycle = Lifecycle::live;
+    hugeObject = ::new (static_cast<void*>(hugeStorage)) hugeobject_allocator();
+    // atexit from inside the library: runs at unload, before the callbacks
+    // registered earlier.
+    std::atexit(ReleaseHugeObjectsAtExit);
+  }
+  _instance = hugeObject;
+}
+
+void* hugeobject_allocator::allocate(unsigned int size) {
+  const std::uint32_t mappingBytes = tarnutil::detail::MappingBytes(size);
+  if (mappingBytes == 0) return nullptr;
+  void* mapping = tarnutil::platform::CreateMapping(mappingBytes);
+  if (mapping == nullptr) return nullptr;
+  void* view = tarnutil::platform::MapView(mapping, mappingBytes);
+  if (view == nullptr) {
+    tarnutil::platform::CloseMapping(mapping);
+    return nullptr;
+  }
+  void* nodeMemory = tarnutil::platform::HeapAllocate(sizeof(mapping_node));
+  if (nodeMemory == nullptr) {
+    // Without a node nothing would ever release the mapping.
+    ReleaseMapping(mapping, view);
+    return nullptr;
+  }
+  mapping_node* node = ::new (nodeMemory) mapping_node{nullptr, mapping, view};
+  if (_tail == nullptr) {
+    _head = node;
+  } else {
+    _tail->next = node;
+  }
+  _tail = node;
+  return view;
+}
+
+void hugeobject_allocator::deallocate(const void* p) {
+  if (_head == nullptr) return;
+  mapping_node* previous = nullptr;
+  mapping_node* node = _head;
+  while (node != nullptr && node->view != p) {
+    previous = node;
+    node = node->next;
+  }
+  if (node == nullptr) return;
+  if (previous == nullptr) {
+    _head = node->next;
+  } else {
+    previous->next = node->next;
+  }
+  if (_tail == node) _tail = previous;
+  ReleaseMapping(node->mapping, node->view);
+  tarnutil::platform::HeapRelease(node);
+}
+
+void* hmalloc(unsigned int size) {
+  // A size whose header would wrap past 32 bits gets nothing, never a short
+  // block.
+  if (size > tarnutil::detail::largestHeaderedRequest) return nullptr;
+  const unsigned int blockBytes = size + tarnutil::detail::sizeHeaderBytes;
+  void* block = nullptr;
+  if (size < hugeThresholdBytes || hugeLifecycle == Lifecycle::released) {
+    block = tarnutil::platform::HeapAllocate(blockBytes);
+  } else {
+    block = hugeobject_allocator::instance().allocate(blockBytes);
+  }
+  if (block == nullptr) return nullptr;
+  tarnutil::detail::WriteSizeHeader(block, size);
+  return tarnutil::detail::PastSizeHeader(block);
+}
+
+void hfree(void* p) {
+  if (p == nullptr) return;
+  void* block = tarnutil::detail::BlockOfCallerPointer(p);
+  const std::uint32_t stored = tarnutil::detail::ReadSizeHeader(block);
+  if (stored < hugeThresholdBytes || hugeLifecycle == Lifecycle::released) {
+    tarnutil::platform::HeapRelease(block);
+    return;
+  }
+  hugeobject_allocator::instance().deallocate(block);
+}
+
+namespace tarnutil {
+namespace detail {
+
+void HugeObjectAllocatorProbe::Restart() {
+  if (hugeLifecycle == Lifecycle::notBuilt) {
+    hugeobject_allocator::create_instance();
+    return;
+  }
+  if (hugeLifecycle == Lifecycle::live) hugeObject->~hugeobject_allocator();
+  hugeObject = ::new (static_cast<void*>(hugeStorage)) hugeobject_allocator();
+  hugeLifecycle = Lifecycle::live;
+  hugeobject_allocator::_instance = hugeObject;
+}
+
+void HugeObjectAllocatorProbe::RunExitCallback() {
+  ReleaseHugeObjectsAtExit();
+}
+
+bool HugeObjectAllocatorProbe::Released() {
+  return hugeLifecycle == Lifecycle::released;
+}
+
+}  // namespace detail
+}  // namespace tarnutil
