@@ -10,6 +10,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "platform/platform_types.h"
+
 namespace tarnutil {
 namespace platform {
 
@@ -42,6 +44,131 @@ bool UnmapView(MappingHandle mapping, void* view);
 
 // Closes a mapping handle whose views are unmapped. False on failure.
 bool CloseMapping(MappingHandle mapping);
+
+// ---------------------------------------------------------------------------
+// File read (file.cpp)
+
+// Opaque handle of an open file; FileInvalid() on failure.
+using FileHandle = void*;
+
+// The invalid-handle value: all bits set.
+FileHandle FileInvalid();
+
+// Opens an existing file for reading (generic read, shared for reading, no
+// security attributes, open existing, normal attributes); FileInvalid() on
+// failure. POSIX converts the wide path to the multibyte form of the
+// current locale.
+FileHandle FileOpenRead(const wchar_t* path);
+
+// Reads up to bytes bytes in file order into buffer; *bytesRead receives
+// the count read (0 at the end of the file). False on failure.
+bool FileRead(FileHandle file, void* buffer, std::uint32_t bytes, std::uint32_t* bytesRead);
+
+// The file's size, low 32 bits; 0xFFFFFFFF on failure.
+std::uint32_t FileSize(FileHandle file);
+
+// Closes a handle from FileOpenRead.
+void FileClose(FileHandle file);
+
+// ---------------------------------------------------------------------------
+// Resources (resource.cpp)
+
+// Opaque handle of a found resource; null when absent.
+using ResourceHandle = void*;
+
+// Finds the bitmap resource (type 2) name of module. name is a wide string,
+// or an integer id below 65536 passed as a pointer value. Null when absent.
+ResourceHandle ResourceFindBitmap(HINSTANCE__* module, const wchar_t* name);
+
+// The address of a found resource's data (a packed bitmap), or null.
+void* ResourceLoad(HINSTANCE__* module, ResourceHandle resource);
+
+// ---------------------------------------------------------------------------
+// Memory readability test (memory_test.cpp)
+
+// True when some byte of [address, address + bytes) cannot be read.
+bool MemoryUnreadable(const void* address, std::size_t bytes);
+
+// ---------------------------------------------------------------------------
+// File search (find_file.cpp)
+
+// Opaque handle of a search; FindInvalid() when nothing matches.
+using FindHandle = void*;
+
+// The invalid-handle value: all bits set.
+FindHandle FindInvalid();
+
+// Starts a search for the first entry matching path (wildcards * and ? in
+// the last component, as the platform matches them) and describes it in
+// *data; FindInvalid() when nothing matches or the search fails.
+FindHandle FindFirst(const wchar_t* path, _WIN32_FIND_DATAW* data);
+
+// Ends a search from FindFirst.
+void FindEnd(FindHandle search);
+
+// ---------------------------------------------------------------------------
+// Stream handle (stream.cpp)
+
+// The operating-system handle behind a C stream (a FILE*): the Win32 handle,
+// or the POSIX descriptor as a handle value.
+void* StreamOsHandle(void* stream);
+
+// ---------------------------------------------------------------------------
+// Text conversion (text.cpp)
+
+// Converts NUL-terminated narrow text (code page 0: the system default; on
+// POSIX the current C locale) into buffer, which holds bufferChars wide
+// characters, terminator included. With bufferChars 0, only returns the
+// number of wide characters needed, terminator included. 0 on failure.
+int NarrowToWide(const char* text, wchar_t* buffer, int bufferChars);
+
+// ---------------------------------------------------------------------------
+// Graphics (graphics.cpp)
+
+// Colour value: red + green * 256 + blue * 65536.
+using Colour = std::uint32_t;
+
+// Raster operations of the block transfers.
+constexpr std::uint32_t ropSourceCopy = 0x00CC0020u;
+constexpr std::uint32_t ropSourceAnd = 0x008800C6u;
+constexpr std::uint32_t ropSourcePaint = 0x00EE0086u;
+
+// Colour bitmap compatible with dc, width by height; null on failure.
+HBITMAP__* GfxCreateCompatibleBitmap(HDC__* dc, int width, int height);
+
+// Bitmap of width by height with the given planes and bits per pixel, from
+// initial bits (may be null); null on failure. (1, 1) makes a monochrome one.
+HBITMAP__* GfxCreateBitmap(int width, int height, unsigned int planes, unsigned int bitCount,
+                           const void* bits);
+
+// Memory device context compatible with dc (null: the screen); null on failure.
+HDC__* GfxCreateCompatibleDC(HDC__* dc);
+
+// Selects object (a bitmap or brush) into dc; the object selected before,
+// or null on failure.
+void* GfxSelectObject(HDC__* dc, void* object);
+
+// Block transfer with a raster operation; false on failure.
+bool GfxBitBlt(HDC__* dst, int x, int y, int width, int height, HDC__* src, int srcX, int srcY,
+               std::uint32_t rop);
+
+// Stretching block transfer with a raster operation; false on failure.
+bool GfxStretchBlt(HDC__* dst, int x, int y, int width, int height, HDC__* src, int srcX,
+                   int srcY, int srcWidth, int srcHeight, std::uint32_t rop);
+
+// Sets the background or text colour of dc; the previous one.
+Colour GfxSetBkColor(HDC__* dc, Colour colour);
+Colour GfxSetTextColor(HDC__* dc, Colour colour);
+
+// Deletes a memory device context; false on failure.
+bool GfxDeleteDC(HDC__* dc);
+
+// Deletes a bitmap or brush; false on failure.
+bool GfxDeleteObject(void* object);
+
+// Pattern brush from the packed bitmap at packedDib with the colour-table
+// usage; null on failure.
+HBRUSH__* GfxCreatePatternBrush(const void* packedDib, unsigned int usage);
 
 // ---------------------------------------------------------------------------
 // Test hooks. Only the POSIX back end has them; the others return null.

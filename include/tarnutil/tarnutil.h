@@ -224,4 +224,109 @@ class TARNUTIL_EXPORT smallobject_allocator {
   friend struct tarnutil::detail::SmallObjectAllocatorProbe;
 };
 
+// ---------------------------------------------------------------------------
+// Bitmaps
+
+namespace tarnutil {
+namespace detail {
+struct DibProbe;
+}  // namespace detail
+}  // namespace tarnutil
+
+// A device-independent bitmap held as a packed block (header, masks, colour
+// table, pixels), with pixel access by column and row, row 0 the top row.
+class TARNUTIL_EXPORT CDIB {
+ public:
+  CDIB();
+  // Releases what the flag word says the object owns (see ReleaseDIB).
+  ~CDIB();
+
+  // Describes the packed bitmap at bmi; pixels from bits when not null.
+  // flag bit 1: the object owns bmi; bit 4: it owns bits (array delete).
+  // Returns 1, or 0 for an unreadable or malformed header.
+  int AttachDIB(tagBITMAPINFO* bmi, unsigned char* bits, int flag);
+  // Attaches the bitmap resource name of module (never owned). 1 or 0.
+  int LoadBitmapW(HINSTANCE__* module, const wchar_t* name);
+  // Reads a bitmap file and attaches it, owning the block. 1 or 0; a short
+  // or malformed file gives 0.
+  int LoadFile(const wchar_t* path);
+  // Releases the owned blocks, the brush and the row table.
+  void ReleaseDIB();
+
+  int GetWidth() const { return m_width; }
+  int GetHeight() const { return m_height; }
+  int GetDepth() const { return m_depth; }
+  tagBITMAPINFO* GetBMI() const { return m_bmi; }
+  unsigned char* GetBits() const { return m_bits; }
+  int GetBPS() const { return m_bps; }
+  int GetFlag() const { return m_flag; }
+  // 1 for run-length compressed pixels, else 0.
+  int IsCompressed() const;
+
+  // Pixel reads: 0xFFFFFFFF outside the bitmap, 0 for a format not served.
+  std::uint32_t GetPixelIndex(int x, int y) const;
+  std::uint32_t GetRGBValue(int x, int y) const;
+  // Writes a pixel in the bitmap's own layout: 1, or 0 outside or unserved.
+  int SetPixelIndex(int x, int y, std::uint32_t value);
+
+  // The bitmap's pattern brush, made on the first call and kept.
+  HBRUSH__* GetDIBPatternBrush(unsigned int usage);
+
+ private:
+  std::int32_t m_format;
+  std::int32_t m_flag;
+  tagBITMAPINFO* m_bmi;
+  unsigned char* m_bits;
+  unsigned char* m_coreColors;
+  tagRGBQUAD* m_colors;
+  std::int32_t m_colorsUsed;
+  std::int32_t m_colorsImportant;
+  std::uint32_t* m_masks;
+  std::int32_t m_width;
+  std::int32_t m_height;
+  std::int32_t m_planes;
+  std::int32_t m_bitCount;
+  std::int32_t m_depth;
+  std::int32_t m_imageSize;
+  std::int32_t m_bps;
+  unsigned char* m_topRow;
+  std::int32_t m_rowStep;
+  HBRUSH__* m_brush;
+  unsigned char** m_rows;
+
+  friend struct tarnutil::detail::DibProbe;
+};
+
+// Draws the srcWidth by srcHeight rectangle of src at (srcX, srcY) into the
+// width by height rectangle of dst at (x, y), stretched if the sizes differ,
+// leaving dst unchanged where the source shows transparentColor
+// (red + green * 256 + blue * 65536). Leaves dst's background colour white and
+// its text colour black.
+TARNUTIL_EXPORT void TransparentBlt2(HDC__* dst, int x, int y, int width, int height, HDC__* src,
+                                     int srcX, int srcY, int srcWidth, int srcHeight,
+                                     unsigned int transparentColor);
+
+// ---------------------------------------------------------------------------
+// Helpers
+
+// Value of a hexadecimal text; every character that is not a hex digit
+// counts as the digit 0 in its position. Sums modulo 2^32.
+TARNUTIL_EXPORT std::uint32_t StrHextoDeci(const char* text);
+
+// Converts narrow text (system code page; the current C locale off Windows)
+// into a new wide buffer in out, which the caller frees with free(). A null
+// text leaves out unchanged; out is null when memory cannot be had.
+TARNUTIL_EXPORT void AssicToUnicode(const char* text, wchar_t*& out);
+
+// 1 when a find-first search for path (wildcards allowed in the last
+// component) finds an entry, which data then describes; 0 otherwise.
+TARNUTIL_EXPORT int GetStatus(wchar_t* path, _WIN32_FIND_DATAW& data);
+
+// The operating-system handle behind a C stream (FILE*); null for null.
+TARNUTIL_EXPORT void* GetFileHandle(void* stream);
+
+// The process-wide last-error slot of the GPS layer, 0 at load.
+TARNUTIL_EXPORT void GPS_SetLastError(std::uint32_t code);
+TARNUTIL_EXPORT std::uint32_t GPS_GetLastError();
+
 #endif  // TARNUTIL_TARNUTIL_H
