@@ -8,8 +8,8 @@
 // because each platform's maths library rounds those differently, and are
 // compared within a stated bound.
 //
-// To record the results anew, run the program with TARNUTIL_GOLDEN_WRITE=1
-// and redirect its standard output to tests/golden_expected.inc.
+// To record the results anew, run the program with TARNUTIL_GOLDEN_WRITE set
+// to the path of tests/golden_expected.inc.
 #include <tarnutil/tarnutil.h>
 
 #include <gtest/gtest.h>
@@ -307,15 +307,20 @@ std::string Hex(double d) {
   return buf;
 }
 
-void WriteGolden(const Results& r) {
-  std::printf("// Recorded on Linux x86-64 by golden_test with TARNUTIL_GOLDEN_WRITE=1.\n");
-  std::printf("R\"golden(\n");
+bool WriteGolden(const Results& r, const char* path) {
+  std::FILE* f = std::fopen(path, "w");
+  if (f == nullptr) return false;
+  std::fprintf(f, "// Recorded on Linux x86-64 by golden_test with TARNUTIL_GOLDEN_WRITE.\n");
+  std::fprintf(f, "R\"golden(\n");
   for (const auto& entry : r.digests) {
-    std::printf("digest %s %016" PRIx64 " %" PRIu64 "\n", entry.first.c_str(), entry.second.hash(),
-                entry.second.count());
+    std::fprintf(f, "digest %s %016" PRIx64 " %" PRIu64 "\n", entry.first.c_str(),
+                 entry.second.hash(), entry.second.count());
   }
-  for (const Approx& a : r.approx) std::printf("approx %s %s\n", a.key.c_str(), Hex(a.value).c_str());
-  std::printf(")golden\"\n");
+  for (const Approx& a : r.approx) {
+    std::fprintf(f, "approx %s %s\n", a.key.c_str(), Hex(a.value).c_str());
+  }
+  std::fprintf(f, ")golden\"\n");
+  return std::fclose(f) == 0;
 }
 
 // Results through the maths library agree within this many units in the last
@@ -327,9 +332,9 @@ constexpr double approxUlpsOfScale = 64.0;
 
 TEST(GoldenWorkload, MatchesRecordedResults) {
   const Results r = RunWorkload();
-  if (std::getenv("TARNUTIL_GOLDEN_WRITE") != nullptr) {
-    WriteGolden(r);
-    GTEST_SKIP() << "recorded the results instead of comparing";
+  if (const char* path = std::getenv("TARNUTIL_GOLDEN_WRITE")) {
+    ASSERT_TRUE(WriteGolden(r, path)) << path;
+    GTEST_SKIP() << "recorded the results in " << path << " instead of comparing";
   }
   std::istringstream in(goldenText);
   std::string kind;
