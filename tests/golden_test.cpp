@@ -87,6 +87,14 @@ tagPOINT Pt(std::int32_t x, std::int32_t y) {
   return p;
 }
 
+// Draws x before y: the order of evaluation of function arguments is
+// unspecified, and differs between compilers and targets.
+tagPOINT RandomPt(SeededRng& rng, std::int32_t lo, std::int32_t hi) {
+  const std::int32_t x = rng.Int(lo, hi);
+  const std::int32_t y = rng.Int(lo, hi);
+  return Pt(x, y);
+}
+
 std::int64_t X(const tagPOINT& p) { return static_cast<std::int64_t>(p.x); }
 std::int64_t Y(const tagPOINT& p) { return static_cast<std::int64_t>(p.y); }
 
@@ -111,9 +119,9 @@ void RunMeasures(Results& r) {
     const double x2 = rng.Real(-1e6, 1e6);
     const double y2 = rng.Real(-1e6, 1e6);
     exact.AddExact(Distance(x1, y1, x2, y2));
-    tagPOINT a = Pt(rng.Int(-40000, 40000), rng.Int(-40000, 40000));
-    tagPOINT b = Pt(rng.Int(-40000, 40000), rng.Int(-40000, 40000));
-    tagPOINT p = Pt(rng.Int(-40000, 40000), rng.Int(-40000, 40000));
+    tagPOINT a = RandomPt(rng, -40000, 40000);
+    tagPOINT b = RandomPt(rng, -40000, 40000);
+    tagPOINT p = RandomPt(rng, -40000, 40000);
     exact.Add(WherePtLiesSegment(&p, &a, &b));
     std::int32_t angle = -1;
     // atan2 may differ in the last bit between platforms; the angle is
@@ -156,8 +164,8 @@ void RunLineClip(Results& r) {
   Digest& exact = r.digests["rect_clip"];
   for (int i = 0; i < 300; ++i) {
     std::vector<tagPOINT> pts = RandomTrack(rng, 40, 3000, 400);
-    tagPOINT lo = Pt(rng.Int(-2000, 0), rng.Int(-2000, 0));
-    tagPOINT hi = Pt(rng.Int(0, 2000), rng.Int(0, 2000));
+    tagPOINT lo = RandomPt(rng, -2000, 0);
+    tagPOINT hi = RandomPt(rng, 0, 2000);
     std::vector<tagPOINT> out(2 * (pts.size() - 1));
     std::vector<int> totals(pts.size() - 1);
     const int pieces = RectClipLine(pts.data(), static_cast<int>(pts.size()), out.data(),
