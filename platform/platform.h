@@ -84,7 +84,7 @@ ResourceHandle ResourceFindBitmap(HINSTANCE__* module, const wchar_t* name);
 void* ResourceLoad(HINSTANCE__* module, ResourceHandle resource);
 
 // ---------------------------------------------------------------------------
-// Memory readability test (memory_test.cpp)
+// Memory readability test (readable_memory.cpp)
 
 // True when some byte of [address, address + bytes) cannot be read.
 bool MemoryUnreadable(const void* address, std::size_t bytes);
