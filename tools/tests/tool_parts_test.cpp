@@ -1,0 +1,223 @@
+// The tool's own parts below the command line: number parsing and printing,
+// the raster, and the bitmap writer.
+#include <tarnutil/tarnutil.h>
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "tools/bmp_writer.h"
+#include "tools/cli_support.h"
+#include "tools/raster.h"
+
+namespace {
+
+using tarnutil::cli::Canvas;
+using tarnutil::cli::NumberFormat;
+using tarnutil::cli::PixelPoint;
+
+TEST(NumberFormat, ShortestFormReadsBackToTheSameDouble) {
+  struct Case {
+    double value;
+    const char* text;  // null: only the round trip is checked
+  };
+  const Case cases[] = {
+      {0.1, "0.1"},
+      {110.0, "110"},
+      {571250.7146544898, "571250.7146544898"},
+      {1.0 / 3.0, nullptr},
+      {-2535141.7310, nullptr},
+      {1e-300, nullptr},
+      {5e-324, nullptr},
+      {1.7976931348623157e308, nullptr},
+  };
+  const NumberFormat format;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.value);
+    const std::string text = format.Format(c.value);
+    EXPECT_EQ(std::strtod(text.c_str(), nullptr), c.value);
+    if (c.text != nullptr) {
+      EXPECT_EQ(text, c.text);
+    }
+  }
+}
+
+TEST(NumberFormat, FixedDecimalsRound) {
+  NumberFormat format;
+  format.SetDecimals(4);
+  EXPECT_EQ(format.Format(571250.7146544898), "571250.7147");
+  EXPECT_EQ(format.Format(-0.00004), "-0.0000");
+  format.SetDecimals(0);
+  EXPECT_EQ(format.Format(2.5), "2");
+}
+
+TEST(ParseNumbers, AcceptWholeFieldsInRangeOnly) {
+  struct Case {
+    const char* field;
+    bool int32Ok;
+    std::int32_t int32Value;
+    bool uint32Ok;
+    bool doubleOk;
+  };
+  const Case cases[] = {
+      {"0", true, 0, true, true},
+      {"+7", true, 7, true, true},
+      {"-2147483648", true, INT32_MIN, false, true},
+      {"2147483647", true, INT32_MAX, true, true},
+      {"2147483648", false, 0, true, true},
+      {"4294967295", false, 0, true, true},
+      {"4294967296", false, 0, false, true},
+      {"-1", true, -1, false, true},
+      {"99999999999999999999", false, 0, false, true},
+      {"12x", false, 0, false, false},
+      {"1e3", false, 0, false, true},
+      {"2.5", false, 0, false, true},
+      {"", false, 0, false, false},
+      {"nan", false, 0, false, false},
+      {"inf", false, 0, false, false},
+      {"1e999", false, 0, false, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.field);
+    std::string why;
+    std::int32_t i = 123;
+    EXPECT_EQ(tarnutil::cli::ParseInt32(c.field, i, why), c.int32Ok);
+    EXPECT_EQ(i, c.int32Ok ? c.int32Value : 123);
+    std::uint32_t u = 0;
+    EXPECT_EQ(tarnutil::cli::ParseUint32(c.field, u, why), c.uint32Ok);
+    double d = 0.0;
+    EXPECT_EQ(tarnutil::cli::ParseDouble(c.field, d, why), c.doubleOk);
+  }
+}
+
+TEST(ParseNumbers, RecordLayoutAndReason) {
+  std::vector<double> v;
+  std::string why;
+  EXPECT_TRUE(tarnutil::cli::ParseDoubles(" 1.5\t-2  ", 2, "x y", v, why));
+  EXPECT_EQ(v, (std::vector<double>{1.5, -2.0}));
+  EXPECT_FALSE(tarnutil::cli::ParseDoubles("1 2 3", 2, "x y", v, why));
+  EXPECT_EQ(why, "expected 2 numbers (x y), got 3");
+  EXPECT_FALSE(tarnutil::cli::ParseDoubles("1 b", 2, "x y", v, why));
+  EXPECT_EQ(why, "'b' is not a number");
+  EXPECT_EQ(v, (std::vector<double>{1.5, -2.0}));
+}
+
+// A small 24-bit bitmap to draw on, and the set pixels as a picture.
+class CanvasTest : public testing::Test {
+ protected:
+  void Make(int width, int height) {
+    block_ = tarnutil::cli::MakePackedDib24(width, height);
+    ASSERT_EQ(dib_.AttachDIB(reinterpret_cast<tagBITMAPINFO*>(block_.data()), nullptr, 0), 1);
+  }
+
+  // One text row per pixel row: '#' for a pixel of colour ink, '.' else.
+  std::string Picture(std::uint32_t ink) const {
+    std::string out;
+    for (int y = 0; y < dib_.GetHeight(); ++y) {
+      for (int x = 0; x < dib_.GetWidth(); ++x) {
+        out += dib_.GetRGBValue(x, y) == ink ? '#' : '.';
+      }
+      out += '\n';
+    }
+    return out;
+  }
+
+  std::vector<unsigned char> block_;
+  CDIB dib_;
+};
+
+constexpr std::uint32_t ink = 0x123456;
+
+TEST_F(CanvasTest, FillPolygonCoversPixelCentresInside) {
+  struct Case {
+    std::vector<PixelPoint> polygon;
+    const char* picture;
+  };
+  const Case cases[] = {
+      // Edges on pixel boundaries: exactly the pixels between them.
+      {{{1, 1}, {4, 1}, {4, 3}, {1, 3}}, ".....\n.###.\n.###.\n.....\n"},
+      // Edges through pixel centres: left and top centres in, right and
+      // bottom out, so neighbouring shapes never share a pixel.
+      {{{0.5, 0.5}, {3.5, 0.5}, {3.5, 2.5}, {0.5, 2.5}}, "###..\n###..\n.....\n.....\n"},
+      // A triangle, wound the other way.
+      {{{0, 0}, {0, 4}, {4, 4}}, ".....\n#....\n##...\n###..\n"},
+      // Even-odd: the loop round the middle pixel twice leaves it out.
+      {{{0, 0}, {3, 0}, {3, 3}, {0, 3}, {0, 0}, {1, 1}, {1, 2}, {2, 2}, {2, 1}, {1, 1}},
+       "###..\n#.#..\n###..\n.....\n"},
+      // Too few points to enclose anything.
+      {{{0, 0}, {4, 4}}, ".....\n.....\n.....\n.....\n"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.picture);
+    Make(5, 4);
+    Canvas canvas(dib_);
+    canvas.Clear(0);
+    canvas.FillPolygon(c.polygon, ink);
+    EXPECT_EQ(Picture(ink), c.picture);
+  }
+}
+
+TEST_F(CanvasTest, LinesIncludeBothEndsAndStayInside) {
+  struct Case {
+    int x0, y0, x1, y1, width;
+    const char* picture;
+  };
+  const Case cases[] = {
+      {1, 2, 4, 2, 1, ".......\n.......\n.####..\n.......\n.......\n"},
+      {0, 0, 3, 3, 1, "#......\n.#.....\n..#....\n...#...\n.......\n"},
+      {5, 1, 1, 3, 1, ".......\n.....#.\n...##..\n.##....\n.......\n"},
+      {3, 2, 3, 2, 3, ".......\n..###..\n..###..\n..###..\n.......\n"},
+      {3, 2, 3, 2, 5, "..###..\n.#####.\n.#####.\n.#####.\n..###..\n"},
+      // Running off the edges draws what is inside and nothing else.
+      {-5, 4, 20, 4, 1, ".......\n.......\n.......\n.......\n#######\n"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.picture);
+    Make(7, 5);
+    Canvas canvas(dib_);
+    canvas.Clear(0);
+    canvas.Line(c.x0, c.y0, c.x1, c.y1, c.width, ink);
+    EXPECT_EQ(Picture(ink), c.picture);
+  }
+}
+
+TEST(WriteBmp24, WritesHeadersAndPaddedRowsBottomUp) {
+  std::vector<unsigned char> block = tarnutil::cli::MakePackedDib24(3, 2);
+  CDIB dib;
+  ASSERT_EQ(dib.AttachDIB(reinterpret_cast<tagBITMAPINFO*>(block.data()), nullptr, 0), 1);
+  const std::uint32_t colours[2][3] = {{0x010203, 0x040506, 0x070809},
+                                       {0x0A0B0C, 0x0D0E0F, 0x101112}};
+  for (int y = 0; y < 2; ++y) {
+    for (int x = 0; x < 3; ++x) {
+      ASSERT_EQ(dib.SetPixelIndex(x, y, colours[y][x]), 1);
+    }
+  }
+  const std::string path = "write_bmp24_test.bmp";
+  ASSERT_TRUE(tarnutil::cli::WriteBmp24(dib, path));
+  std::ifstream in(path, std::ios::binary);
+  const std::vector<unsigned char> bytes((std::istreambuf_iterator<char>(in)),
+                                         std::istreambuf_iterator<char>());
+  in.close();
+  std::remove(path.c_str());
+
+  // 14 + 40 header bytes, then two rows of 9 pixel bytes padded to 12.
+  const std::vector<unsigned char> expected = {
+      'B', 'M', 78, 0, 0, 0, 0, 0, 0, 0, 54, 0, 0, 0,  // file header
+      40, 0, 0, 0, 3, 0, 0, 0, 2, 0, 0, 0,            // size, width, height
+      1, 0, 24, 0, 0, 0, 0, 0, 24, 0, 0, 0,           // planes, bits, compression, image bytes
+      0x13, 0x0B, 0, 0, 0x13, 0x0B, 0, 0,             // 72 dots per inch both ways
+      0, 0, 0, 0, 0, 0, 0, 0,                         // no colour table
+      // The bottom row comes first, each pixel blue, green, red.
+      0x0C, 0x0B, 0x0A, 0x0F, 0x0E, 0x0D, 0x12, 0x11, 0x10, 0, 0, 0,
+      0x03, 0x02, 0x01, 0x06, 0x05, 0x04, 0x09, 0x08, 0x07, 0, 0, 0};
+  EXPECT_EQ(bytes, expected);
+}
+
+}  // namespace
