@@ -4,6 +4,8 @@
 #   clang-asan Linux x86-64, clang++ with AddressSanitizer and UBSan
 #   armhf      Linux 32-bit ARM, cross g++, tests under qemu-user
 #   mingw      Windows x64, mingw-w64 g++, tests under Wine
+#   fuzz       Linux x86-64, clang++ libFuzzer targets: each for a fixed time
+#              with a fixed seed, then a replay of corpora and regressions
 # Usage: scripts/check.sh [leg ...]   (default: every leg)
 # Missing Debian packages are installed first (as root); without root the
 # script prints the apt-get line to run and stops.
@@ -13,17 +15,88 @@ root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 out=${TARNUTIL_BUILD_ROOT:-$root/build}
 jobs=${TARNUTIL_JOBS:-2}
 legs=("$@")
-[ ${#legs[@]} -gt 0 ] || legs=(gcc clang-asan armhf mingw)
+[ ${#legs[@]} -gt 0 ] || legs=(gcc clang-asan armhf mingw fuzz)
 
+# Every leg generates bitmap test data on the host with Pillow and ImageMagick.
 packages=(cmake make g++ pkg-config googletest libgtest-dev libbenchmark-dev
-  libproj-dev libgeographiclib-dev)
+  libproj-dev libgeographiclib-dev python3 python3-pil imagemagick)
+# Seconds each fuzz target runs in the fuzz leg; nine targets plus the
+# sanitizer build stay within about six minutes on two cores.
+fuzz_seconds=${TARNUTIL_FUZZ_SECONDS:-20}
+
+# Builds the libFuzzer targets, runs each from a scratch copy of its corpus,
+# then replays the checked-in corpus and regression inputs once. Any crash,
+# leak, timeout or memory overrun fails the leg; each run counts as a test.
+run_fuzz_leg() {
+  local leg=fuzz
+  local dir=$out/$leg
+  echo "== Leg $leg"
+  if ! cmake -S "$root" -B "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++ \
+      -DTARNUTIL_BUILD_FUZZ=ON -DTARNUTIL_BUILD_TESTS=OFF \
+      -DTARNUTIL_SANITIZE=address,undefined,float-cast-overflow >"$dir.configure.log" 2>&1; then
+    cat "$dir.configure.log"
+    echo "leg $leg: configuration failed"
+    failed_legs+=("$leg")
+    return
+  fi
+  if ! cmake --build "$dir" -j"$jobs" >"$dir.build.log" 2>&1; then
+    tail -n 60 "$dir.build.log"
+    echo "leg $leg: build failed"
+    failed_legs+=("$leg")
+    return
+  fi
+  local targets=()
+  local src
+  for src in "$root"/fuzz/*_fuzz.cpp; do
+    targets+=("$(basename "$src" .cpp)")
+  done
+  if [ ${#targets[@]} -eq 0 ]; then
+    echo "leg $leg: no fuzz target"
+    failed_legs+=("$leg")
+    return
+  fi
+  local pass=0 fail=0 name short work extra inputs
+  for name in "${targets[@]}"; do
+    short=${name%_fuzz}
+    work=$dir/run/$short
+    rm -rf "$work" && mkdir -p "$work/corpus" "$work/artifacts"
+    extra=()
+    case $short in dib_*) extra+=(-dict="$root/fuzz/bmp.dict") ;; esac
+    inputs=("$root/fuzz/corpus/$short")
+    [ -d "$root/fuzz/regressions/$short" ] && inputs+=("$root/fuzz/regressions/$short")
+    if "$dir/fuzz/$name" "$work/corpus" "${inputs[@]}" "${extra[@]}" -seed=1 \
+        -max_total_time="$fuzz_seconds" -timeout=2 -rss_limit_mb=512 \
+        -artifact_prefix="$work/artifacts/" >"$work/fuzz.log" 2>&1; then
+      echo "fuzz $short: $(grep -E '^#[0-9]+' "$work/fuzz.log" | tail -n 1 | cut -c1-60)"
+      pass=$((pass + 1))
+    else
+      grep -E 'ERROR|SUMMARY|invariant' "$work/fuzz.log" | head -n 5
+      echo "fuzz $short: FAILED (log $work/fuzz.log, inputs in $work/artifacts)"
+      fail=$((fail + 1))
+    fi
+    if "$dir/fuzz/$name" -runs=0 -timeout=2 -rss_limit_mb=512 "${inputs[@]}" \
+        >"$work/replay.log" 2>&1; then
+      pass=$((pass + 1))
+    else
+      grep -E 'ERROR|SUMMARY|invariant' "$work/replay.log" | head -n 5
+      echo "replay $short: FAILED (log $work/replay.log)"
+      fail=$((fail + 1))
+    fi
+  done
+  echo "leg $leg: $pass passed, $fail failed"
+  total_pass=$((total_pass + pass))
+  total_fail=$((total_fail + fail))
+  [ "$fail" -eq 0 ] || failed_legs+=("$leg")
+}
+
 for leg in "${legs[@]}"; do
   case $leg in
     gcc) ;;
     clang-asan) packages+=(clang libclang-rt-14-dev) ;;
     armhf) packages+=(g++-arm-linux-gnueabihf qemu-user) ;;
     mingw) packages+=(g++-mingw-w64-x86-64-posix wine wine64) ;;
-    *) echo "unknown leg: $leg (gcc, clang-asan, armhf, mingw)" >&2; exit 2 ;;
+    fuzz) packages+=(clang libclang-rt-14-dev) ;;
+    *) echo "unknown leg: $leg (gcc, clang-asan, armhf, mingw, fuzz)" >&2; exit 2 ;;
   esac
 done
 
@@ -94,7 +167,7 @@ run_leg() {
 for leg in "${legs[@]}"; do
   case $leg in
     gcc)
-      run_leg gcc -DCMAKE_CXX_COMPILER=g++ -DTARNUTIL_REQUIRE_ORACLES=ON ;;
+      run_leg gcc -DCMAKE_CXX_COMPILER=g++ -DTARNUTIL_REQUIRE_ORACLES=ON -DTARNUTIL_BUILD_TOOLS=ON ;;
     clang-asan)
       export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1:abort_on_error=1}
       export UBSAN_OPTIONS=${UBSAN_OPTIONS:-halt_on_error=1:print_stacktrace=1}
@@ -105,6 +178,8 @@ for leg in "${legs[@]}"; do
     mingw)
       export WINEPREFIX=${WINEPREFIX:-$out/wineprefix}
       run_leg mingw -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchains/mingw64.cmake" ;;
+    fuzz)
+      run_fuzz_leg ;;
   esac
 done
 
