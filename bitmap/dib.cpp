@@ -205,7 +205,10 @@ bool FileBlockIsSound(const unsigned char* block, std::uint32_t readBytes) {
   // The pixels start after the colour table: a table running past the
   // data leaves no pixel byte, and no room for a row.
   const std::int64_t pixelBytes = std::int64_t{readBytes} - l.pixelOffset;
-  if (IsRunLength(l.format)) return pixelBytes > 0;
+  // A run-length stream covers at most 64 rows per byte (a 4-byte delta
+  // escape skips 255 rows), so a taller bitmap is not what the file holds and
+  // would only make a tiny file demand a huge row table.
+  if (IsRunLength(l.format)) return pixelBytes > 0 && std::int64_t{l.height} <= pixelBytes * 64;
 
   const std::int64_t rowsAfterFirst = std::int64_t{l.height - 1} * l.bps;
   std::int64_t lowestRow = 0;
@@ -314,6 +317,10 @@ int CDIB::AttachDIB(tagBITMAPINFO* bmi, unsigned char* bits, int flag) {
   ReleaseDIB();
   m_bmi = bmi;
   m_flag = flag;
+  // The separate pixels belong to the new flag even when the header is
+  // refused below: owned ones are then released with the object, and a
+  // pointer left from the previous bitmap is never released under it.
+  m_bits = bits;
   unsigned char* const block = reinterpret_cast<unsigned char*>(bmi);
   DibLayout layout;
   if (tarnutil::detail::ComputeDibLayout(block, &layout) != DibLayoutStatus::ok) return 0;

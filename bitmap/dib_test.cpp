@@ -216,6 +216,21 @@ unsigned char* NewBlock(const Bytes& model, std::size_t extra) {
   return block;
 }
 
+TEST(DibAttach, RefusedHeaderStillReleasesOwnedPixels) {
+  // The leak checker shows owned pixels that a refused attach forgets; a
+  // stale pointer released under the new flag would be a bad free.
+  Bytes pixels(24, 0);
+  Bytes good = InfoBlock(Info(), 0);
+  Bytes bad = good;
+  Put32(bad, 0, 124);
+  CDIB dib;
+  ASSERT_EQ(dib.AttachDIB(Bmi(good), pixels.data(), 0), 1);
+  EXPECT_EQ(dib.AttachDIB(Bmi(bad), new unsigned char[24](), 4), 0);
+  EXPECT_NE(dib.GetBits(), pixels.data());
+  EXPECT_EQ(dib.AttachDIB(Bmi(bad), nullptr, 4), 0);
+  EXPECT_EQ(dib.GetBits(), nullptr);
+}
+
 TEST(DibAttach, OwnedBlocksAreReleased) {
   // Leaks of any block show under the leak checker.
   const Bytes model = InfoBlock(Info(), 0);
@@ -662,6 +677,8 @@ TEST_F(DibLoadFile, MalformedFilesAreRefused) {
       {"8-8-8 masks on 24 bits",
        WithMasks(InfoBlock(Info().Bits(24, 3), 12 + 24), 0xFF0000, 0xFF00, 0xFF)},
       {"run-length without data", InfoBlock(Info().Bits(8, 1), 1024)},
+      {"run-length taller than its data can cover",
+       with(InfoBlock(Info().Bits(8, 1), 1024 + 4), 8, 4 * 64 + 1)},
   };
   tarnutil::platform::HeapHooks* hooks = tarnutil::platform::HeapTestHooks();
   for (const Case& c : cases) {

@@ -1,0 +1,54 @@
+#include "fuzz/dib_sweep.h"
+
+#include <cstdint>
+
+#include "fuzz/fuzz_input.h"
+
+namespace tarnutil {
+namespace fuzz {
+
+namespace {
+
+constexpr std::uint32_t outside = 0xFFFFFFFFu;
+constexpr std::int64_t fullSweepPixels = 1 << 20;
+// Rows or columns visited per side when the bitmap is too large to sweep.
+constexpr std::int64_t sampledLines = 512;
+
+}  // namespace
+
+void SweepPixels(CDIB& dib) {
+  const int width = dib.GetWidth();
+  const int height = dib.GetHeight();
+  if (width <= 0 || height <= 0) return;
+  const std::int64_t pixels = static_cast<std::int64_t>(width) * height;
+  const int xStep = pixels <= fullSweepPixels || width <= sampledLines
+                        ? 1
+                        : static_cast<int>(width / sampledLines);
+  const int yStep = pixels <= fullSweepPixels || height <= sampledLines
+                        ? 1
+                        : static_cast<int>(height / sampledLines);
+  for (int y = 0; y < height; y += yStep) {
+    for (int x = 0; x < width; x += xStep) {
+      const std::uint32_t index = dib.GetPixelIndex(x, y);
+      const std::uint32_t rgb = dib.GetRGBValue(x, y);
+      TARNUTIL_FUZZ_CHECK(index != outside && rgb != outside);
+      const int written = dib.SetPixelIndex(x, y, index);
+      TARNUTIL_FUZZ_CHECK(written == 0 || written == 1);
+      // A layout no write serves is one no read serves either.
+      if (written == 0) TARNUTIL_FUZZ_CHECK(index == 0 && rgb == 0);
+    }
+  }
+  const int xs[] = {-1, 0, width - 1, width, -2147483647 - 1, 2147483647};
+  const int ys[] = {-1, 0, height - 1, height, -2147483647 - 1, 2147483647};
+  for (const int x : xs) {
+    for (const int y : ys) {
+      if (x >= 0 && x < width && y >= 0 && y < height) continue;
+      TARNUTIL_FUZZ_CHECK(dib.GetPixelIndex(x, y) == outside);
+      TARNUTIL_FUZZ_CHECK(dib.SetPixelIndex(x, y, 0) == 0);
+      (void)dib.GetRGBValue(x, y);
+    }
+  }
+}
+
+}  // namespace fuzz
+}  // namespace tarnutil

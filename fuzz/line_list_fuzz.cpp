@@ -1,0 +1,139 @@
+// Link sequences through AddToLineList (one by one) or AddLinksToLineList
+// (in batches), then ClearLineList, which must delete every link exactly
+// once: this program's operator delete counts the deletions of the links it
+// handed over.
+#include <tarnutil/tarnutil.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <deque>
+#include <list>
+#include <new>
+
+#include "fuzz/fuzz_input.h"
+
+namespace {
+
+constexpr std::size_t maxLinks = 96;
+// Few distinct keys so that links meet and lines join.
+constexpr std::uint8_t keyCount = 12;
+
+ST_LINK* handedOver[maxLinks];
+int deletions[maxLinks];
+std::size_t handedCount = 0;
+
+void CountDeletion(void* p) {
+  for (std::size_t i = 0; i < handedCount; ++i) {
+    if (handedOver[i] == p) ++deletions[i];
+  }
+}
+
+void* Allocate(std::size_t size) {
+  void* p = std::malloc(size == 0 ? 1 : size);
+  if (p == nullptr) throw std::bad_alloc();
+  return p;
+}
+
+}  // namespace
+
+void* operator new(std::size_t size) { return Allocate(size); }
+void* operator new[](std::size_t size) { return Allocate(size); }
+void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
+  return std::malloc(size == 0 ? 1 : size);
+}
+void* operator new[](std::size_t size, const std::nothrow_t&) noexcept {
+  return std::malloc(size == 0 ? 1 : size);
+}
+void operator delete(void* p) noexcept {
+  CountDeletion(p);
+  std::free(p);
+}
+void operator delete[](void* p) noexcept { std::free(p); }
+void operator delete(void* p, std::size_t) noexcept {
+  CountDeletion(p);
+  std::free(p);
+}
+void operator delete[](void* p, std::size_t) noexcept { std::free(p); }
+void operator delete(void* p, const std::nothrow_t&) noexcept {
+  CountDeletion(p);
+  std::free(p);
+}
+void operator delete[](void* p, const std::nothrow_t&) noexcept { std::free(p); }
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  tarnutil::fuzz::FuzzInput in(data, size);
+  // Nodes outlive the links; the list never deletes them.
+  ST_NODE nodes[keyCount * keyCount];
+  for (std::uint8_t i = 0; i < keyCount * keyCount; ++i) {
+    nodes[i].key1 = i / keyCount;
+    nodes[i].key2 = i % keyCount;
+  }
+  handedCount = 0;
+  std::list<std::deque<ST_LINK*>*> lines;
+  ST_LINK* batch[maxLinks];
+  int batchCount = 0;
+  std::size_t expected = 0;  // links the lines must hold
+  while (!in.Empty() && handedCount < maxLinks && batchCount < static_cast<int>(maxLinks)) {
+    const std::uint8_t op = in.U8();
+    if ((op & 0xC0) == 0xC0) {
+      // Flush the batch, with a count that may be short, zero or negative.
+      const int shown = (op & 1) != 0 ? batchCount : batchCount - static_cast<int>(op >> 1 & 3);
+      AddLinksToLineList(batchCount > 0 ? batch : nullptr, shown, lines);
+      // Links the count left out were never handed over.
+      for (int i = shown < 0 ? 0 : shown; i < batchCount; ++i) {
+        if (batch[i] != nullptr) {
+          handedOver[batch[i]->appData] = nullptr;
+          --expected;
+          delete batch[i];
+        }
+      }
+      batchCount = 0;
+      continue;
+    }
+    if ((op & 0x0F) == 0x0F) {
+      if ((op & 0x30) != 0) {
+        AddToLineList(nullptr, lines);
+      } else {
+        batch[batchCount++] = nullptr;
+      }
+      continue;
+    }
+    // Any start and end node, the same node included, either direction.
+    ST_NODE* start = &nodes[in.U8() % (keyCount * keyCount)];
+    ST_NODE* end = (op & 0x10) != 0 ? start : &nodes[in.U8() % (keyCount * keyCount)];
+    ST_LINK* link = new ST_LINK{static_cast<std::uint32_t>(handedCount),
+                                static_cast<std::int32_t>(op & 3), start, end};
+    handedOver[handedCount] = link;
+    deletions[handedCount] = 0;
+    ++handedCount;
+    ++expected;
+    if ((op & 0x80) != 0) {
+      batch[batchCount++] = link;
+    } else {
+      AddToLineList(link, lines);
+    }
+  }
+  if (batchCount > 0) AddLinksToLineList(batch, batchCount, lines);
+
+  // Every link handed over sits in exactly one place in the lines.
+  std::size_t held = 0;
+  for (const std::deque<ST_LINK*>* line : lines) {
+    TARNUTIL_FUZZ_CHECK(line != nullptr && !line->empty());
+    for (const ST_LINK* link : *line) {
+      TARNUTIL_FUZZ_CHECK(link != nullptr);
+      TARNUTIL_FUZZ_CHECK(link->appData < handedCount && handedOver[link->appData] == link);
+      ++held;
+    }
+  }
+  TARNUTIL_FUZZ_CHECK(held == expected);
+
+  ClearLineList(&lines);
+  TARNUTIL_FUZZ_CHECK(lines.empty());
+  for (std::size_t i = 0; i < handedCount; ++i) {
+    if (handedOver[i] != nullptr) TARNUTIL_FUZZ_CHECK(deletions[i] == 1);
+  }
+  ClearLineList(nullptr);
+  handedCount = 0;
+  return 0;
+}
