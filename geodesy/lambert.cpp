@@ -28,10 +28,19 @@ void Lambert_Projct_XY2LL(double x, double y, double& lon, double& lat) {
   // mirror image through the apex.
   const double theta = std::atan(x / d);
   const double lonDeg = (theta * rad2deg) * invN + lambda0;
-  double phi = 0.0;
-  for (int pass = 0; pass < latitudePasses; ++pass) {
+  // The first pass starts from phi = 0, where sin gives exactly 0, the
+  // conformal factor exactly 1 and pow(1, eHalf) exactly 1.
+  double phi = halfPi - 2.0 * std::atan(t);
+  // A pass that returns its input exactly makes every later pass return it
+  // too (its input enters only through sin, and sin(-0) and sin(+0) give
+  // the same factor), so stopping there gives the value of the last pass.
+  for (int pass = 1; pass < latitudePasses; ++pass) {
     const double s = std::sin(phi);
-    phi = halfPi - 2.0 * std::atan(std::pow((1.0 - s * e) / (s * e + 1.0), eHalf) * t);
+    const double next =
+        halfPi - 2.0 * std::atan(std::pow((1.0 - s * e) / (s * e + 1.0), eHalf) * t);
+    const bool settled = next == phi;
+    phi = next;
+    if (settled) break;
   }
   lon = lonDeg * degToUnit;
   lat = (phi * rad2deg) * degToUnit;

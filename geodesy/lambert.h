@@ -44,7 +44,8 @@ constexpr double unitToDeg = 1.1574074074074073e-05;
 constexpr double degToUnit = 86400.0;
 // n / |n|: the cone opens northwards, so the map radius keeps its sign.
 constexpr double nSign = 1.0;
-// Fixed number of latitude refinement passes; no convergence test.
+// Latitude refinement passes. The result is always the value after this
+// many; the passes stop early only once they can no longer change it.
 constexpr int latitudePasses = 11;
 
 }  // namespace lambert

@@ -51,13 +51,17 @@ double GuardedAtan2(double y, double x) {
   return std::atan2(y, x);
 }
 
+// sin(phi) is taken once: the same call gives the same double, and the
+// compiler may not merge the calls itself (sin may set errno).
 double MeridianRadius(double phi) {
-  const double w = std::sqrt(1.0 - (std::sin(phi) * std::sin(phi)) * ellE2);
+  const double s = std::sin(phi);
+  const double w = std::sqrt(1.0 - (s * s) * ellE2);
   return ellA1mE2 / ((w * w) * w);
 }
 
 double ParallelRadius(double phi) {
-  return (std::cos(phi) / std::sqrt(1.0 - (std::sin(phi) * std::sin(phi)) * ellE2)) * ellA;
+  const double s = std::sin(phi);
+  return (std::cos(phi) / std::sqrt(1.0 - (s * s) * ellE2)) * ellA;
 }
 
 bool CourseNearEastWest(double alpha) {

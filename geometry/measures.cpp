@@ -13,6 +13,19 @@ namespace tarnutil {
 namespace detail {
 
 int TrigTableIndex(int degrees) {
+  // -360..719 covers the angles callers pass (a turn either side of the
+  // table): for them the entry the remainder below gives is found without
+  // its multiplications.
+  // Shifted by a turn they are 0..1079; taking off as many turns as the
+  // shifted value holds (0, 1 or 2) needs no branch, which random angles
+  // would mispredict.
+  constexpr unsigned int turn = static_cast<unsigned int>(degreesPerTurn);
+  const unsigned int shifted = static_cast<unsigned int>(degrees) + turn;
+  if (shifted < 3u * turn) {
+    const unsigned int turns = static_cast<unsigned int>(shifted >= turn) +
+                               static_cast<unsigned int>(shifted >= 2u * turn);
+    return static_cast<int>(shifted - turns * turn);
+  }
   // A remainder keeps the sign of the dividend, so one correction brings it
   // into 0..359. For -360..-1 this is the same entry as degrees + 360, and
   // any smaller angle (INT_MIN included) still reads inside the table.

@@ -121,15 +121,36 @@ int RectClipLine(tagPOINT* points, int n, tagPOINT* out, int* totals, tagPOINT* 
   // point, not yet written.
   bool open = false;
   tagPOINT openEnd{};
+  // The previous segment's end point as it was read, and its region code:
+  // the next segment starts there, so the code is taken over, unless the
+  // point reads differently now (an output array laid over the input).
+  std::int32_t lastX = 0;
+  std::int32_t lastY = 0;
+  int lastCode = -1;
   for (int k = 0; k + 1 < n; ++k) {
     std::int32_t x1 = static_cast<std::int32_t>(points[k].x);
     std::int32_t y1 = static_cast<std::int32_t>(points[k].y);
     std::int32_t x2 = static_cast<std::int32_t>(points[k + 1].x);
     std::int32_t y2 = static_cast<std::int32_t>(points[k + 1].y);
+    const int startCode = (lastCode >= 0 && x1 == lastX && y1 == lastY)
+                              ? lastCode
+                              : tarnutil::detail::ComputeRegionCode(&x1, &y1, min, max);
+    const int endCode = tarnutil::detail::ComputeRegionCode(&x2, &y2, min, max);
+    lastX = x2;
+    lastY = y2;
+    lastCode = endCode;
     int startEdge = 0;
     int endEdge = 0;
-    const int visible =
-        tarnutil::detail::ClipSegmentToRect(&x1, &y1, &x2, &y2, &startEdge, &endEdge, min, max);
+    // The clipper's first round decides these two cases without moving a
+    // point: both ends inside is visible as it is, both beyond one edge is
+    // rejected. Only the rest is handed to it.
+    int visible = 0;
+    if ((startCode | endCode) == 0) {
+      visible = 1;
+    } else if ((startCode & endCode) == 0) {
+      visible =
+          tarnutil::detail::ClipSegmentToRect(&x1, &y1, &x2, &y2, &startEdge, &endEdge, min, max);
+    }
     if (visible == 0) {
       // Only a segment that grazes the border from an inside end and then
       // circles a corner is rejected after an open piece; close the piece at

@@ -143,7 +143,11 @@ void smallobject_allocator::deallocate(void* p, unsigned int size) {
   _free_lists[index] = static_cast<memory_list*>(p);
 }
 
-void* smalloc(unsigned int size) {
+namespace {
+
+// The paths of smalloc and sfree that need calls, kept out of line so that
+// the fast paths need no stack frame.
+[[gnu::noinline]] void* SmallocOutOfLine(unsigned int size) {
   // A size whose header would wrap past 32 bits gets nothing, never a short
   // block.
   if (size > tarnutil::detail::largestHeaderedRequest) return nullptr;
@@ -159,16 +163,52 @@ void* smalloc(unsigned int size) {
   return tarnutil::detail::PastSizeHeader(block);
 }
 
-void sfree(void* p) {
-  if (p == nullptr) return;
-  void* block = tarnutil::detail::BlockOfCallerPointer(p);
-  const std::uint32_t stored = tarnutil::detail::ReadSizeHeader(block);
+[[gnu::noinline]] void SfreeOutOfLine(void* block, std::uint32_t stored) {
   if (stored > tarnutil::detail::largestPooledRequest + tarnutil::detail::sizeHeaderBytes ||
       smallLifecycle == Lifecycle::destroyed) {
     tarnutil::platform::HeapRelease(block);
     return;
   }
   smallobject_allocator::instance().deallocate(block, stored);
+}
+
+}  // namespace
+
+void* smalloc(unsigned int size) {
+  // Fast path: a live allocator with a free block of the class. It does what
+  // the path out of line does through instance() and allocate().
+  smallobject_allocator* const live = smallobject_allocator::_instance;
+  if (size <= tarnutil::detail::largestPooledRequest && live != nullptr &&
+      smallLifecycle == Lifecycle::live) {
+    const unsigned int stored = size + tarnutil::detail::sizeHeaderBytes;
+    MemoryList** const lists = tarnutil::detail::SmallObjectAllocatorProbe::FreeLists(*live);
+    const unsigned int index = tarnutil::detail::SmallClass(stored);
+    MemoryList* const block = lists[index];
+    if (block != nullptr) {
+      lists[index] = LoadLink(block);
+      tarnutil::detail::WriteSizeHeader(block, stored);
+      return tarnutil::detail::PastSizeHeader(block);
+    }
+  }
+  return SmallocOutOfLine(size);
+}
+
+void sfree(void* p) {
+  if (p == nullptr) return;
+  void* block = tarnutil::detail::BlockOfCallerPointer(p);
+  const std::uint32_t stored = tarnutil::detail::ReadSizeHeader(block);
+  // Fast path: a pooled size (1..132 stored bytes) to a live allocator, as
+  // instance() and deallocate() would push it.
+  smallobject_allocator* const live = smallobject_allocator::_instance;
+  if (stored - 1u < tarnutil::detail::largestPooledRequest + tarnutil::detail::sizeHeaderBytes &&
+      live != nullptr && smallLifecycle == Lifecycle::live) {
+    MemoryList** const lists = tarnutil::detail::SmallObjectAllocatorProbe::FreeLists(*live);
+    const unsigned int index = tarnutil::detail::SmallClass(stored);
+    StoreLink(block, lists[index]);
+    lists[index] = static_cast<MemoryList*>(block);
+    return;
+  }
+  SfreeOutOfLine(block, stored);
 }
 
 namespace tarnutil {

@@ -83,8 +83,14 @@ inline void StoreLink(void* block, MemoryList* next) {
   std::memcpy(block, &next, sizeof next);
 }
 
-// Test access to the one allocator object.
+// Access to the one allocator object's private state: the fast paths of
+// smalloc and sfree, and the tests.
 struct SmallObjectAllocatorProbe {
+  // The free-list table of a; the exported members cannot be inlined into
+  // smalloc and sfree, as another module may interpose them.
+  static MemoryList** FreeLists(smallobject_allocator& a) { return a._free_lists; }
+
+
   // Destroys the object if it is live and builds a fresh one in its place,
   // without registering another exit callback; clears _singleton_destroyed.
   static void Restart();

@@ -132,6 +132,14 @@ TARNUTIL_EXPORT void AddToLineList(ST_LINK* link, std::list<std::deque<ST_LINK*>
 // A null list does nothing.
 TARNUTIL_EXPORT void ClearLineList(std::list<std::deque<ST_LINK*>*>* lines);
 
+// Adds links[0..count-1] in order with exactly the result of count calls of
+// AddToLineList (same lines, order, orientations and directions), in expected
+// linear time through a temporary index of line ends. Null links are passed
+// over; a null array or a count below 1 does nothing. Each link is handed
+// over once, as with AddToLineList.
+TARNUTIL_EXPORT void AddLinksToLineList(ST_LINK** links, int count,
+                                        std::list<std::deque<ST_LINK*>*>& lines);
+
 // ---------------------------------------------------------------------------
 // Memory
 
