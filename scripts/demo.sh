@@ -12,21 +12,8 @@ jobs=${TARNUTIL_JOBS:-2}
 picture=${1:-$build/tarnutil-demo.bmp}
 
 packages=(cmake make g++)
-missing=()
-for p in "${packages[@]}"; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
-done
-if [ ${#missing[@]} -gt 0 ]; then
-  if [ "$(id -u)" -ne 0 ]; then
-    echo "Missing packages. Run as root:" >&2
-    echo "  apt-get update && apt-get install -y --no-install-recommends ${missing[*]}" >&2
-    exit 1
-  fi
-  echo "== Installing ${missing[*]}"
-  export DEBIAN_FRONTEND=noninteractive
-  apt-get update -q >/dev/null && apt-get install -y -q --no-install-recommends "${missing[@]}" >/dev/null \
-    || { echo "apt-get install failed" >&2; exit 1; }
-fi
+. "$root/scripts/packages.sh"
+ensure_packages "${packages[@]}"
 
 echo "== Building the library and the tool in $build"
 mkdir -p "$build"
