@@ -208,7 +208,12 @@ bool FileBlockIsSound(const unsigned char* block, std::uint32_t readBytes) {
   // A run-length stream covers at most 64 rows per byte (a 4-byte delta
   // escape skips 255 rows), so a taller bitmap is not what the file holds and
   // would only make a tiny file demand a huge row table.
-  if (IsRunLength(l.format)) return pixelBytes > 0 && std::int64_t{l.height} <= pixelBytes * 64;
+  // The image size a run-length header states is how much a pattern brush
+  // copies, so it may not claim bytes the file does not hold.
+  if (IsRunLength(l.format)) {
+    return pixelBytes > 0 && std::int64_t{l.height} <= pixelBytes * 64 &&
+           std::int64_t{LoadLe32(block + 20)} <= pixelBytes;
+  }
 
   const std::int64_t rowsAfterFirst = std::int64_t{l.height - 1} * l.bps;
   std::int64_t lowestRow = 0;

@@ -679,6 +679,7 @@ TEST_F(DibLoadFile, MalformedFilesAreRefused) {
       {"run-length without data", InfoBlock(Info().Bits(8, 1), 1024)},
       {"run-length taller than its data can cover",
        with(InfoBlock(Info().Bits(8, 1), 1024 + 4), 8, 4 * 64 + 1)},
+      {"run-length image size past the data", with(InfoBlock(Info().Bits(8, 1), 1024 + 4), 20, 5)},
   };
   tarnutil::platform::HeapHooks* hooks = tarnutil::platform::HeapTestHooks();
   for (const Case& c : cases) {
@@ -702,6 +703,8 @@ TEST_F(DibLoadFile, MalformedFilesAreRefused) {
 TEST_F(DibLoadFile, EdgesThatAreSound) {
   // 4 bytes of run-length data for 2 rows of 4 bytes.
   const Bytes rle = InfoBlock(Info().Bits(8, 1), 1024 + 4);
+  Bytes rleStated = rle;
+  Put32(rleStated, 20, 4);
   Bytes twoPlanes = InfoBlock(Info().Planes(2), 36);  // top row 2 * 12 bytes on
   twoPlanes[40 + 24] = 0x55;
   struct Case {
@@ -714,6 +717,7 @@ TEST_F(DibLoadFile, EdgesThatAreSound) {
   longer.push_back(0x99);
   const Case cases[] = {
       {"run-length shorter than its rows", rle, 0, 0},
+      {"run-length image size of its data", rleStated, 0, 0},
       {"two planes", twoPlanes, 0, 0x55},
       {"bytes past the declared size", longer, -15, 0x363534},
   };
