@@ -1,9 +1,16 @@
 # Every fuzz target also builds as a plain program that replays its checked-in
 # corpus and its regression inputs once, as an ordinary test on every target.
 file(GLOB fuzz_sources CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/fuzz/*_fuzz.cpp)
+# Bitmap resources are registered at run time only off Windows.
+if(WIN32)
+  set(fuzz_resource_backend win32)
+else()
+  set(fuzz_resource_backend posix)
+endif()
 add_library(tarnutil_fuzz_support STATIC
   ${CMAKE_SOURCE_DIR}/fuzz/fuzz_input.cpp
-  ${CMAKE_SOURCE_DIR}/fuzz/dib_sweep.cpp)
+  ${CMAKE_SOURCE_DIR}/fuzz/dib_sweep.cpp
+  ${CMAKE_SOURCE_DIR}/fuzz/bitmap_resource_${fuzz_resource_backend}.cpp)
 target_compile_options(tarnutil_fuzz_support PRIVATE ${TARNUTIL_WARNINGS})
 target_compile_definitions(tarnutil_fuzz_support PUBLIC TARNUTIL_STATIC_DEFINE)
 target_link_libraries(tarnutil_fuzz_support PUBLIC tarnutil_core)

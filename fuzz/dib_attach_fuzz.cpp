@@ -122,9 +122,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const int attached = dib.AttachDIB(reinterpret_cast<tagBITMAPINFO*>(block), bits, flag);
     TARNUTIL_FUZZ_CHECK(attached == 0 || attached == 1);
     if (attached == 1 && sweep) {
-      tarnutil::fuzz::SweepPixels(dib);
+      tarnutil::fuzz::SweepPixels(dib, !separate);
     } else if (attached == 0) {
       TARNUTIL_FUZZ_CHECK(dib.GetPixelIndex(0, 0) == 0xFFFFFFFFu || dib.GetPixelIndex(0, 0) == 0);
+    }
+    if ((mode & 8) != 0) {
+      // A refused header over this bitmap releases it (owned parts
+      // included) and leaves no row to read, whatever geometry remains.
+      unsigned char refused[td::infoHeaderBytes] = {};
+      TARNUTIL_FUZZ_CHECK(dib.AttachDIB(reinterpret_cast<tagBITMAPINFO*>(refused), nullptr, 0) == 0);
+      TARNUTIL_FUZZ_CHECK(dib.GetPixelIndex(0, 0) == 0xFFFFFFFFu);
+      TARNUTIL_FUZZ_CHECK(dib.SetPixelIndex(0, 0, 0) == 0);
+      TARNUTIL_FUZZ_CHECK(dib.GetRGBValue(0, 0) == 0xFFFFFFFFu);
     }
     if ((mode & 4) != 0) dib.ReleaseDIB();
   }

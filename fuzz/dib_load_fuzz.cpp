@@ -1,7 +1,9 @@
 // A bitmap file through CDIB::LoadFile: the input is written to a temporary
-// file; a loaded bitmap is swept pixel by pixel, then loaded over.
+// file; a loaded bitmap is swept pixel by pixel, then loaded over, by the
+// file again and by a bitmap resource (never owned), and back.
 #include <tarnutil/tarnutil.h>
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
@@ -9,6 +11,7 @@
 #include <string>
 #include <system_error>
 
+#include "fuzz/bitmap_resource.h"
 #include "fuzz/dib_sweep.h"
 #include "fuzz/fuzz_input.h"
 
@@ -32,6 +35,46 @@ struct ScratchFile {
   }
 };
 
+constexpr wchar_t sampleName[] = L"TARNUTIL_FUZZ_SAMPLE";
+constexpr int resourceFlag = 10;
+
+// A 2 x 2 bitmap of 8 bits with the 12-byte header and its 3-byte colour
+// entries: index i is grey level i.
+std::array<unsigned char, 12 + 3 * 256 + 8> SampleBitmap() {
+  std::array<unsigned char, 12 + 3 * 256 + 8> b{};
+  b[0] = 12;  // header bytes
+  b[4] = 2;   // width
+  b[6] = 2;   // height
+  b[8] = 1;   // planes
+  b[10] = 8;  // bits per pixel
+  for (std::size_t i = 0; i < 256; ++i) {
+    for (std::size_t c = 0; c < 3; ++c) b[12 + 3 * i + c] = static_cast<unsigned char>(i);
+  }
+  const unsigned char pixels[8] = {0, 1, 0, 0, 254, 255, 0, 0};  // rows of 4 bytes
+  for (std::size_t i = 0; i < 8; ++i) b[12 + 3 * 256 + i] = pixels[i];
+  return b;
+}
+
+bool RegisterSample() {
+  static const std::array<unsigned char, 12 + 3 * 256 + 8> sample = SampleBitmap();
+  return tarnutil::fuzz::RegisterSampleBitmap(sampleName, sample.data(),
+                                              static_cast<std::uint32_t>(sample.size()));
+}
+
+// The resource replaces whatever the object held and leaves it loaded from
+// the resource; a missing name changes nothing.
+void LoadResourceOver(CDIB& dib, bool registered) {
+  tagBITMAPINFO* const before = dib.GetBMI();
+  TARNUTIL_FUZZ_CHECK(dib.LoadBitmapW(nullptr, L"TARNUTIL_FUZZ_MISSING") == 0);
+  TARNUTIL_FUZZ_CHECK(dib.GetBMI() == before);
+  if (!registered) return;
+  TARNUTIL_FUZZ_CHECK(dib.LoadBitmapW(nullptr, sampleName) == 1);
+  TARNUTIL_FUZZ_CHECK(dib.GetFlag() == resourceFlag);
+  // Bottom-up rows: the top row holds the second stored row.
+  TARNUTIL_FUZZ_CHECK(dib.GetRGBValue(0, 0) == 0xFEFEFEu && dib.GetRGBValue(1, 1) == 0x010101u);
+  tarnutil::fuzz::SweepPixels(dib, true);
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -41,19 +84,27 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     out.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
     TARNUTIL_FUZZ_CHECK(out.good());
   }
+  static const bool registered = RegisterSample();
+  static const std::wstring missing = scratch.wide + L".missing";
   CDIB dib;
+  // Neither a null path nor a file that is not there loads anything.
+  TARNUTIL_FUZZ_CHECK(dib.LoadFile(nullptr) == 0 && dib.LoadFile(missing.c_str()) == 0);
   const int loaded = dib.LoadFile(scratch.wide.c_str());
   TARNUTIL_FUZZ_CHECK(loaded == 0 || loaded == 1);
   if (loaded == 0) {
     // A refused file leaves the object empty.
     TARNUTIL_FUZZ_CHECK(dib.GetBMI() == nullptr);
     TARNUTIL_FUZZ_CHECK(dib.GetPixelIndex(0, 0) == 0xFFFFFFFFu);
+    LoadResourceOver(dib, registered);
     return 0;
   }
   TARNUTIL_FUZZ_CHECK(dib.GetWidth() > 0 && dib.GetHeight() > 0);
-  tarnutil::fuzz::SweepPixels(dib);
+  tarnutil::fuzz::SweepPixels(dib, true);
   // A second load over a loaded bitmap releases the first block.
   TARNUTIL_FUZZ_CHECK(dib.LoadFile(scratch.wide.c_str()) == 1);
-  tarnutil::fuzz::SweepPixels(dib);
+  tarnutil::fuzz::SweepPixels(dib, true);
+  LoadResourceOver(dib, registered);
+  // A file over the resource, which is left alone.
+  TARNUTIL_FUZZ_CHECK(dib.LoadFile(scratch.wide.c_str()) == 1);
   return 0;
 }

@@ -16,10 +16,18 @@ constexpr std::int64_t sampledLines = 512;
 
 }  // namespace
 
-void SweepPixels(CDIB& dib) {
+void SweepPixels(CDIB& dib, bool packedWhole) {
   const int width = dib.GetWidth();
   const int height = dib.GetHeight();
   if (width <= 0 || height <= 0) return;
+  const int compressed = dib.IsCompressed();
+  TARNUTIL_FUZZ_CHECK(compressed == 0 || compressed == 1);
+  if (packedWhole) {
+    // Made once and kept: a second call hands out the same brush, and the
+    // object deletes it on release.
+    HBRUSH__* const brush = dib.GetDIBPatternBrush(0);
+    TARNUTIL_FUZZ_CHECK(dib.GetDIBPatternBrush(0) == brush);
+  }
   const std::int64_t pixels = static_cast<std::int64_t>(width) * height;
   const int xStep = pixels <= fullSweepPixels || width <= sampledLines
                         ? 1

@@ -10,7 +10,9 @@ namespace fuzz {
 
 // Reads each pixel both ways and writes its index back. Past a million pixels (compressed bitmaps
 // may claim any size) rows and columns are strided so a run stays short.
-void SweepPixels(CDIB& dib);
+// With packedWhole (the header block holds the pixels too, as a pattern
+// brush reads them) the bitmap's brush is made as well.
+void SweepPixels(CDIB& dib, bool packedWhole);
 
 }  // namespace fuzz
 }  // namespace tarnutil
