@@ -6,6 +6,7 @@
 #   mingw      Windows x64, mingw-w64 g++, tests under Wine
 #   fuzz       Linux x86-64, clang++ libFuzzer targets: each for a fixed time
 #              with a fixed seed, then a replay of corpora and regressions
+#   valgrind   Linux x86-64, g++: every native test program under memcheck
 # Usage: scripts/check.sh [leg ...]   (default: every leg)
 # Missing Debian packages are installed first (as root); without root the
 # script prints the apt-get line to run and stops.
@@ -15,7 +16,7 @@ root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 out=${TARNUTIL_BUILD_ROOT:-$root/build}
 jobs=${TARNUTIL_JOBS:-2}
 legs=("$@")
-[ ${#legs[@]} -gt 0 ] || legs=(gcc clang-asan armhf mingw fuzz)
+[ ${#legs[@]} -gt 0 ] || legs=(gcc clang-asan armhf mingw fuzz valgrind)
 
 # Every leg generates bitmap test data on the host with Pillow and ImageMagick.
 packages=(cmake make g++ pkg-config googletest libgtest-dev libbenchmark-dev
@@ -24,6 +25,25 @@ packages=(cmake make g++ pkg-config googletest libgtest-dev libbenchmark-dev
 # sanitizer build stay within about six minutes on two cores.
 fuzz_seconds=${TARNUTIL_FUZZ_SECONDS:-20}
 
+# Configures and builds one leg's tree; prints the log's end and records the
+# leg as failed when either step fails.
+configure_and_build() {
+  local leg=$1 dir=$2
+  shift 2
+  if ! cmake -S "$root" -B "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" >"$dir.configure.log" 2>&1; then
+    cat "$dir.configure.log"
+    echo "leg $leg: configuration failed"
+    failed_legs+=("$leg")
+    return 1
+  fi
+  if ! cmake --build "$dir" -j"$jobs" >"$dir.build.log" 2>&1; then
+    tail -n 60 "$dir.build.log"
+    echo "leg $leg: build failed"
+    failed_legs+=("$leg")
+    return 1
+  fi
+}
+
 # Builds the libFuzzer targets, runs each from a scratch copy of its corpus,
 # then replays the checked-in corpus and regression inputs once. Any crash,
 # leak, timeout or memory overrun fails the leg; each run counts as a test.
@@ -31,20 +51,8 @@ run_fuzz_leg() {
   local leg=fuzz
   local dir=$out/$leg
   echo "== Leg $leg"
-  if ! cmake -S "$root" -B "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++ \
-      -DTARNUTIL_BUILD_FUZZ=ON -DTARNUTIL_BUILD_TESTS=OFF \
-      -DTARNUTIL_SANITIZE=address,undefined,float-cast-overflow >"$dir.configure.log" 2>&1; then
-    cat "$dir.configure.log"
-    echo "leg $leg: configuration failed"
-    failed_legs+=("$leg")
-    return
-  fi
-  if ! cmake --build "$dir" -j"$jobs" >"$dir.build.log" 2>&1; then
-    tail -n 60 "$dir.build.log"
-    echo "leg $leg: build failed"
-    failed_legs+=("$leg")
-    return
-  fi
+  configure_and_build "$leg" "$dir" -DCMAKE_CXX_COMPILER=clang++ -DTARNUTIL_BUILD_FUZZ=ON \
+    -DTARNUTIL_BUILD_TESTS=OFF -DTARNUTIL_SANITIZE=address,undefined,float-cast-overflow || return
   local targets=()
   local src
   for src in "$root"/fuzz/*_fuzz.cpp; do
@@ -89,6 +97,31 @@ run_fuzz_leg() {
   [ "$fail" -eq 0 ] || failed_legs+=("$leg")
 }
 
+# Runs every native test program once under memcheck; each run is a test,
+# failed by any error, any byte definitely lost or a failing program.
+run_valgrind_leg() {
+  local leg=valgrind
+  local dir=$out/$leg
+  echo "== Leg $leg"
+  configure_and_build "$leg" "$dir" -DCMAKE_CXX_COMPILER=g++ || return
+  local log=$dir.memcheck.log
+  TARNUTIL_JOBS=$jobs bash "$root/scripts/valgrind.sh" "$dir" >"$log" 2>&1
+  local rc=$?
+  grep -E '^memcheck .*FAILED|^== ' "$log"
+  local pass fail
+  pass=$(grep -c -E '^memcheck .*: ok,' "$log")
+  fail=$(grep -c -E '^memcheck .*: FAILED,' "$log")
+  if [ $((pass + fail)) -eq 0 ]; then
+    echo "leg $leg: no program ran"
+    failed_legs+=("$leg")
+    return
+  fi
+  echo "leg $leg: $pass passed, $fail failed"
+  total_pass=$((total_pass + pass))
+  total_fail=$((total_fail + fail))
+  [ "$rc" -eq 0 ] && [ "$fail" -eq 0 ] || failed_legs+=("$leg")
+}
+
 for leg in "${legs[@]}"; do
   case $leg in
     gcc) ;;
@@ -96,7 +129,8 @@ for leg in "${legs[@]}"; do
     armhf) packages+=(g++-arm-linux-gnueabihf qemu-user) ;;
     mingw) packages+=(g++-mingw-w64-x86-64-posix wine wine64) ;;
     fuzz) packages+=(clang libclang-rt-14-dev) ;;
-    *) echo "unknown leg: $leg (gcc, clang-asan, armhf, mingw, fuzz)" >&2; exit 2 ;;
+    valgrind) packages+=(valgrind) ;;
+    *) echo "unknown leg: $leg (gcc, clang-asan, armhf, mingw, fuzz, valgrind)" >&2; exit 2 ;;
   esac
 done
 
@@ -114,18 +148,7 @@ run_leg() {
   shift
   local dir=$out/$leg
   echo "== Leg $leg"
-  if ! cmake -S "$root" -B "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" >"$dir.configure.log" 2>&1; then
-    cat "$dir.configure.log"
-    echo "leg $leg: configuration failed"
-    failed_legs+=("$leg")
-    return
-  fi
-  if ! cmake --build "$dir" -j"$jobs" >"$dir.build.log" 2>&1; then
-    tail -n 60 "$dir.build.log"
-    echo "leg $leg: build failed"
-    failed_legs+=("$leg")
-    return
-  fi
+  configure_and_build "$leg" "$dir" "$@" || return
   local log=$dir.ctest.log
   ctest --test-dir "$dir" -j"$jobs" --output-on-failure --timeout 600 2>&1 | tee "$log" | grep -v -E '^\s+(Start|[0-9]+/[0-9]+ Test)' 
   local rc=${PIPESTATUS[0]}
@@ -151,6 +174,31 @@ run_leg() {
   fi
 }
 
+# Runs every native test program once under memcheck; each run is a test,
+# failed by any error, any byte definitely lost or a failing program.
+run_valgrind_leg() {
+  local leg=valgrind
+  local dir=$out/$leg
+  echo "== Leg $leg"
+  configure_and_build "$leg" "$dir" -DCMAKE_CXX_COMPILER=g++ || return
+  local log=$dir.memcheck.log
+  TARNUTIL_JOBS=$jobs bash "$root/scripts/valgrind.sh" "$dir" >"$log" 2>&1
+  local rc=$?
+  grep -E '^memcheck .*FAILED|^== ' "$log"
+  local pass fail
+  pass=$(grep -c -E '^memcheck .*: ok,' "$log")
+  fail=$(grep -c -E '^memcheck .*: FAILED,' "$log")
+  if [ $((pass + fail)) -eq 0 ]; then
+    echo "leg $leg: no program ran"
+    failed_legs+=("$leg")
+    return
+  fi
+  echo "leg $leg: $pass passed, $fail failed"
+  total_pass=$((total_pass + pass))
+  total_fail=$((total_fail + fail))
+  [ "$rc" -eq 0 ] && [ "$fail" -eq 0 ] || failed_legs+=("$leg")
+}
+
 for leg in "${legs[@]}"; do
   case $leg in
     gcc)
@@ -167,6 +215,8 @@ for leg in "${legs[@]}"; do
       run_leg mingw -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchains/mingw64.cmake" ;;
     fuzz)
       run_fuzz_leg ;;
+    valgrind)
+      run_valgrind_leg ;;
   esac
 done
 
