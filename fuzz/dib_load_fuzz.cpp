@@ -95,6 +95,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // A refused file leaves the object empty.
     TARNUTIL_FUZZ_CHECK(dib.GetBMI() == nullptr);
     TARNUTIL_FUZZ_CHECK(dib.GetPixelIndex(0, 0) == 0xFFFFFFFFu);
+    TARNUTIL_FUZZ_CHECK(dib.GetDIBPatternBrush(0) == nullptr);
     LoadResourceOver(dib, registered);
     return 0;
   }
