@@ -97,31 +97,6 @@ run_fuzz_leg() {
   [ "$fail" -eq 0 ] || failed_legs+=("$leg")
 }
 
-# Runs every native test program once under memcheck; each run is a test,
-# failed by any error, any byte definitely lost or a failing program.
-run_valgrind_leg() {
-  local leg=valgrind
-  local dir=$out/$leg
-  echo "== Leg $leg"
-  configure_and_build "$leg" "$dir" -DCMAKE_CXX_COMPILER=g++ || return
-  local log=$dir.memcheck.log
-  TARNUTIL_JOBS=$jobs bash "$root/scripts/valgrind.sh" "$dir" >"$log" 2>&1
-  local rc=$?
-  grep -E '^memcheck .*FAILED|^== ' "$log"
-  local pass fail
-  pass=$(grep -c -E '^memcheck .*: ok,' "$log")
-  fail=$(grep -c -E '^memcheck .*: FAILED,' "$log")
-  if [ $((pass + fail)) -eq 0 ]; then
-    echo "leg $leg: no program ran"
-    failed_legs+=("$leg")
-    return
-  fi
-  echo "leg $leg: $pass passed, $fail failed"
-  total_pass=$((total_pass + pass))
-  total_fail=$((total_fail + fail))
-  [ "$rc" -eq 0 ] && [ "$fail" -eq 0 ] || failed_legs+=("$leg")
-}
-
 for leg in "${legs[@]}"; do
   case $leg in
     gcc) ;;
