@@ -1,6 +1,7 @@
 // lcc and rhumb: the projection and the rhumb line over lines of numbers.
 #include <tarnutil/tarnutil.h>
 
+#include <cstddef>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -78,6 +79,31 @@ int ReadOptions(OptionReader& reader, const char* help, bool allowInverse,
   return -1;
 }
 
+// Reads records of `fields` numbers from the options' inputs and prints two
+// numbers for each; a bad record is reported and skipped.
+template <typename Compute>
+int RunRecords(const char* command, const GeodesyOptions& options, std::size_t fields,
+               const char* names, Compute compute) {
+  LineSource source(command, options.files);
+  std::string line;
+  std::string why;
+  std::vector<double> v;
+  while (source.Next(line)) {
+    if (IsBlank(line) || IsComment(line)) {
+      continue;
+    }
+    if (!ParseDoubles(line, fields, names, v, why)) {
+      source.Reject(why);
+      continue;
+    }
+    double a = 0.0;
+    double b = 0.0;
+    compute(v, a, b);
+    Print(options.format.Format(a) + " " + options.format.Format(b) + "\n");
+  }
+  return source.HadErrors() ? exitBadInput : exitOk;
+}
+
 }  // namespace
 
 int RunLcc(const std::vector<std::string>& args) {
@@ -88,30 +114,17 @@ int RunLcc(const std::vector<std::string>& args) {
     return stop;
   }
   const double scale = options.units ? 1.0 : unitsPerDegree;
-  LineSource source("lcc", options.files);
-  std::string line;
-  std::string why;
-  std::vector<double> v;
-  while (source.Next(line)) {
-    if (IsBlank(line) || IsComment(line)) {
-      continue;
-    }
-    if (!ParseDoubles(line, 2, options.inverse ? "x y" : "lon lat", v, why)) {
-      source.Reject(why);
-      continue;
-    }
-    double a = 0.0;
-    double b = 0.0;
-    if (options.inverse) {
-      Lambert_Projct_XY2LL(v[0], v[1], a, b);
-      a /= scale;
-      b /= scale;
-    } else {
-      Lambert_Projct_LL2XY(v[0] * scale, v[1] * scale, a, b);
-    }
-    Print(options.format.Format(a) + " " + options.format.Format(b) + "\n");
-  }
-  return source.HadErrors() ? exitBadInput : exitOk;
+  const bool inverse = options.inverse;
+  return RunRecords("lcc", options, 2, inverse ? "x y" : "lon lat",
+                    [scale, inverse](const std::vector<double>& v, double& a, double& b) {
+                      if (inverse) {
+                        Lambert_Projct_XY2LL(v[0], v[1], a, b);
+                        a /= scale;
+                        b /= scale;
+                      } else {
+                        Lambert_Projct_LL2XY(v[0] * scale, v[1] * scale, a, b);
+                      }
+                    });
 }
 
 int RunRhumb(const std::vector<std::string>& args) {
@@ -122,24 +135,11 @@ int RunRhumb(const std::vector<std::string>& args) {
     return stop;
   }
   const double scale = options.units ? 1.0 : unitsPerDegree;
-  LineSource source("rhumb", options.files);
-  std::string line;
-  std::string why;
-  std::vector<double> v;
-  while (source.Next(line)) {
-    if (IsBlank(line) || IsComment(line)) {
-      continue;
-    }
-    if (!ParseDoubles(line, 4, "lon1 lat1 lon2 lat2", v, why)) {
-      source.Reject(why);
-      continue;
-    }
-    double bearing = 0.0;
-    double distance = 0.0;
-    LLDistance(v[0] * scale, v[1] * scale, v[2] * scale, v[3] * scale, &bearing, &distance);
-    Print(options.format.Format(bearing) + " " + options.format.Format(distance) + "\n");
-  }
-  return source.HadErrors() ? exitBadInput : exitOk;
+  return RunRecords("rhumb", options, 4, "lon1 lat1 lon2 lat2",
+                    [scale](const std::vector<double>& v, double& bearing, double& distance) {
+                      LLDistance(v[0] * scale, v[1] * scale, v[2] * scale, v[3] * scale,
+                                 &bearing, &distance);
+                    });
 }
 
 }  // namespace cli
