@@ -76,6 +76,20 @@ struct TrackShape {
 
 // A walk folded into a square box, with both far corners visited so that
 // the track's extent is exactly the box's.
+// Runs the library on a copy of pts and compares every kept point with the
+// reference that measures every point.
+void ExpectSameAsMeasuringAll(float tolerance, const std::vector<tagPOINT>& pts) {
+  const std::vector<tagPOINT> expected = Expected(tolerance, pts);
+  std::vector<tagPOINT> work = pts;
+  int kept = -1;
+  PolySimplifyInt2D(tolerance, work.data(), static_cast<int>(work.size()), &kept);
+  ASSERT_EQ(kept, static_cast<int>(expected.size()));
+  for (std::size_t i = 0; i < expected.size(); ++i) {
+    ASSERT_EQ(work[i].x, expected[i].x) << "kept point " << i;
+    ASSERT_EQ(work[i].y, expected[i].y) << "kept point " << i;
+  }
+}
+
 std::vector<tagPOINT> Walk(const TrackShape& shape, int count, std::uint64_t seed) {
   tarnutil::testing::SeededRng rng(seed);
   std::vector<tagPOINT> pts;
@@ -124,15 +138,7 @@ TEST(PolySimplifyInt2DScan, MatchesMeasuringEveryPoint) {
     for (const float tolerance : tolerances) {
       SCOPED_TRACE(testing::Message() << shape.name << ", tolerance " << tolerance);
       const std::vector<tagPOINT> pts = Walk(shape, 3000, seed++);
-      const std::vector<tagPOINT> expected = Expected(tolerance, pts);
-      std::vector<tagPOINT> work = pts;
-      int kept = -1;
-      PolySimplifyInt2D(tolerance, work.data(), static_cast<int>(work.size()), &kept);
-      ASSERT_EQ(kept, static_cast<int>(expected.size()));
-      for (std::size_t i = 0; i < expected.size(); ++i) {
-        ASSERT_EQ(work[i].x, expected[i].x) << "kept point " << i;
-        ASSERT_EQ(work[i].y, expected[i].y) << "kept point " << i;
-      }
+      ASSERT_NO_FATAL_FAILURE(ExpectSameAsMeasuringAll(tolerance, pts));
     }
   }
 }
@@ -159,15 +165,7 @@ TEST(PolySimplifyInt2DScan, TiesGoToTheLowestIndex) {
       const int hill = (i % 97 == 50) ? 3 * z.amplitude : 0;
       pts.push_back(Pt(static_cast<std::int64_t>(i) * z.spacing % 30000, bump + hill));
     }
-    const std::vector<tagPOINT> expected = Expected(z.tolerance, pts);
-    std::vector<tagPOINT> work = pts;
-    int kept = -1;
-    PolySimplifyInt2D(z.tolerance, work.data(), static_cast<int>(work.size()), &kept);
-    ASSERT_EQ(kept, static_cast<int>(expected.size()));
-    for (std::size_t i = 0; i < expected.size(); ++i) {
-      ASSERT_EQ(work[i].x, expected[i].x) << "kept point " << i;
-      ASSERT_EQ(work[i].y, expected[i].y) << "kept point " << i;
-    }
+    ASSERT_NO_FATAL_FAILURE(ExpectSameAsMeasuringAll(z.tolerance, pts));
   }
 }
 
@@ -192,15 +190,7 @@ TEST(PolySimplifyInt2DScan, BlocksAreVouchedForOnlyWithinTheirReach) {
     }
     // Down to the chord's level in steps no longer than the ramps'.
     for (int y = 40; y >= 0; y -= 10) pts.push_back(Pt(static_cast<std::int64_t>(pts.size()), y));
-    const std::vector<tagPOINT> expected = Expected(tolerance, pts);
-    std::vector<tagPOINT> work = pts;
-    int kept = -1;
-    PolySimplifyInt2D(tolerance, work.data(), static_cast<int>(work.size()), &kept);
-    ASSERT_EQ(kept, static_cast<int>(expected.size()));
-    for (std::size_t i = 0; i < expected.size(); ++i) {
-      ASSERT_EQ(work[i].x, expected[i].x) << "kept point " << i;
-      ASSERT_EQ(work[i].y, expected[i].y) << "kept point " << i;
-    }
+    ASSERT_NO_FATAL_FAILURE(ExpectSameAsMeasuringAll(tolerance, pts));
   }
 }
 
