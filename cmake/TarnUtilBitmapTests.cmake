@@ -25,8 +25,8 @@ if(NOT TARNUTIL_BITMAP_PYTHON)
 endif()
 find_program(TARNUTIL_IMAGEMAGICK_CONVERT NAMES convert-im6.q16 convert magick)
 
-set(dib_data_dir ${CMAKE_BINARY_DIR}/bitmap_testdata)
-set(dib_generator ${CMAKE_SOURCE_DIR}/bitmap/testdata/make_bitmaps.py)
+set(dib_data_dir ${PROJECT_BINARY_DIR}/bitmap_testdata)
+set(dib_generator ${PROJECT_SOURCE_DIR}/bitmap/testdata/make_bitmaps.py)
 if(TARNUTIL_BITMAP_PYTHON AND TARNUTIL_IMAGEMAGICK_CONVERT)
   set(dib_generate_command ${TARNUTIL_BITMAP_PYTHON} ${dib_generator} --out ${dib_data_dir}
                            --convert ${TARNUTIL_IMAGEMAGICK_CONVERT})

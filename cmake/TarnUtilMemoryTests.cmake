@@ -2,17 +2,17 @@
 # neither the library nor the object library; its name keeps it out of the
 # *_test.cpp glob.
 if(WIN32)
-  set(unload_loader ${CMAKE_SOURCE_DIR}/tests/unload/win32.cpp)
+  set(unload_loader ${PROJECT_SOURCE_DIR}/tests/unload/win32.cpp)
   # Found beside the program, in the one output folder.
   set(unload_library $<TARGET_FILE_NAME:tarnutil>)
 else()
-  set(unload_loader ${CMAKE_SOURCE_DIR}/tests/unload/posix.cpp)
+  set(unload_loader ${PROJECT_SOURCE_DIR}/tests/unload/posix.cpp)
   set(unload_library $<TARGET_FILE:tarnutil>)
 endif()
-add_executable(unload_check ${CMAKE_SOURCE_DIR}/tests/unload/unload_check.cpp ${unload_loader})
+add_executable(unload_check ${PROJECT_SOURCE_DIR}/tests/unload/unload_check.cpp ${unload_loader})
 target_compile_options(unload_check PRIVATE ${TARNUTIL_WARNINGS})
 target_compile_definitions(unload_check PRIVATE TARNUTIL_UNLOAD_LIBRARY="${unload_library}")
-target_include_directories(unload_check PRIVATE ${CMAKE_SOURCE_DIR})
+target_include_directories(unload_check PRIVATE ${PROJECT_SOURCE_DIR})
 target_link_libraries(unload_check PRIVATE GTest::gtest_main ${CMAKE_DL_LIBS})
 add_dependencies(unload_check tarnutil)
 tarnutil_add_test_program(unload_check)

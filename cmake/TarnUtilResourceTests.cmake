@@ -5,8 +5,8 @@
 # tests/resources/test_bitmap.h.
 find_package(Python3 COMPONENTS Interpreter REQUIRED)
 
-set(TARNUTIL_TEST_RESOURCE_DIR ${CMAKE_BINARY_DIR}/tests/resources)
-set(test_bitmap_script ${CMAKE_SOURCE_DIR}/tests/resources/make_test_bitmap.py)
+set(TARNUTIL_TEST_RESOURCE_DIR ${PROJECT_BINARY_DIR}/tests/resources)
+set(test_bitmap_script ${PROJECT_SOURCE_DIR}/tests/resources/make_test_bitmap.py)
 set(test_bitmap_outputs ${TARNUTIL_TEST_RESOURCE_DIR}/test_bitmap.bmp
                         ${TARNUTIL_TEST_RESOURCE_DIR}/test_bitmap.inc)
 add_custom_command(OUTPUT ${test_bitmap_outputs}
@@ -18,7 +18,7 @@ add_custom_target(tarnutil_test_bitmap DEPENDS ${test_bitmap_outputs})
 
 if(WIN32)
   enable_language(RC)
-  set(test_bitmap_rc ${CMAKE_SOURCE_DIR}/tests/resources/test_bitmap.rc)
+  set(test_bitmap_rc ${PROJECT_SOURCE_DIR}/tests/resources/test_bitmap.rc)
   add_library(tarnutil_test_bitmap_rc OBJECT ${test_bitmap_rc})
   # The compiler options of the C++ code mean nothing to the resource
   # compiler, which rejects them.
@@ -32,8 +32,8 @@ endif()
 
 function(tarnutil_add_test_bitmap_resource target)
   target_sources(${target} PRIVATE
-    ${CMAKE_SOURCE_DIR}/tests/resources/test_bitmap.cpp
-    ${CMAKE_SOURCE_DIR}/tests/resources/test_bitmap_${TARNUTIL_PLATFORM}.cpp)
+    ${PROJECT_SOURCE_DIR}/tests/resources/test_bitmap.cpp
+    ${PROJECT_SOURCE_DIR}/tests/resources/test_bitmap_${TARNUTIL_PLATFORM}.cpp)
   target_include_directories(${target} PRIVATE ${TARNUTIL_TEST_RESOURCE_DIR})
   add_dependencies(${target} tarnutil_test_bitmap)
   if(WIN32)

@@ -1,21 +1,6 @@
 # Test suite: one GoogleTest program per *_test.cpp beside its module.
 
-if(CMAKE_CROSSCOMPILING)
-  # Cross targets build GoogleTest from the sources Debian ships.
-  set(TARNUTIL_GTEST_SOURCE_DIR /usr/src/googletest CACHE PATH "GoogleTest sources for cross builds")
-  set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
-  set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
-  set(gtest_force_shared_crt ON CACHE BOOL "" FORCE)
-  add_subdirectory(${TARNUTIL_GTEST_SOURCE_DIR} ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL SYSTEM)
-  # GoogleTest 1.12 defines the GTest:: aliases itself; older sources do not.
-  if(NOT TARGET GTest::gtest)
-    add_library(GTest::gtest ALIAS gtest)
-    add_library(GTest::gtest_main ALIAS gtest_main)
-  endif()
-else()
-  find_package(GTest REQUIRED)
-endif()
-include(GoogleTest)
+# GoogleTest itself is found by TarnUtilGTest.cmake.
 
 # Peer libraries that serve as independent oracles on the native leg.
 set(TARNUTIL_HAVE_ORACLES OFF)
@@ -37,10 +22,10 @@ if(TARNUTIL_REQUIRE_ORACLES AND NOT TARNUTIL_HAVE_ORACLES)
   message(FATAL_ERROR "PROJ and GeographicLib are required for the oracle tests")
 endif()
 
-file(GLOB TARNUTIL_TESTING_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/testing/*.cpp)
-add_library(tarnutil_testing STATIC ${TARNUTIL_TESTING_SOURCES} ${CMAKE_SOURCE_DIR}/testing/testing.h)
+file(GLOB TARNUTIL_TESTING_SOURCES CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/testing/*.cpp)
+add_library(tarnutil_testing STATIC ${TARNUTIL_TESTING_SOURCES} ${PROJECT_SOURCE_DIR}/testing/testing.h)
 set_target_properties(tarnutil_testing PROPERTIES LINKER_LANGUAGE CXX)
-target_include_directories(tarnutil_testing PUBLIC ${CMAKE_SOURCE_DIR})
+target_include_directories(tarnutil_testing PUBLIC ${PROJECT_SOURCE_DIR})
 target_link_libraries(tarnutil_testing PUBLIC tarnutil_core GTest::gtest)
 
 # Registers one test program. Native builds list each case with CTest;
@@ -57,7 +42,7 @@ endfunction()
 # Tests of a platform back end are built only with that back end.
 set(test_sources)
 foreach(dir IN LISTS TARNUTIL_MODULE_DIRS ITEMS platform platform/${TARNUTIL_PLATFORM} tests)
-  file(GLOB dir_tests CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/${dir}/*_test.cpp)
+  file(GLOB dir_tests CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/${dir}/*_test.cpp)
   list(APPEND test_sources ${dir_tests})
 endforeach()
 
@@ -94,17 +79,29 @@ endforeach()
 if(NOT WIN32 AND NOT TARNUTIL_SANITIZE)
   add_test(NAME ExportedSymbols
            COMMAND ${CMAKE_COMMAND} -DLIBRARY=$<TARGET_FILE:tarnutil> -DNM=${CMAKE_NM}
-                   -DEXPECTED=${CMAKE_SOURCE_DIR}/tests/exported_symbols.txt
-                   -P ${CMAKE_SOURCE_DIR}/tests/check_exports.cmake)
+                   -DEXPECTED=${PROJECT_SOURCE_DIR}/tests/exported_symbols.txt
+                   -P ${PROJECT_SOURCE_DIR}/tests/check_exports.cmake)
 endif()
 
-# An installed copy works from CMake and from pkg-config (native builds).
-if(NOT CMAKE_CROSSCOMPILING AND NOT TARNUTIL_SANITIZE)
+# An installed copy works from CMake and from pkg-config and carries the
+# version (native builds).
+if(TARNUTIL_INSTALL AND NOT CMAKE_CROSSCOMPILING AND NOT TARNUTIL_SANITIZE)
   add_test(NAME InstalledPackage
-           COMMAND bash ${CMAKE_SOURCE_DIR}/tests/consumer/check_installed.sh
-                   ${CMAKE_BINARY_DIR} ${CMAKE_SOURCE_DIR}/tests/consumer ${CMAKE_CXX_COMPILER})
+           COMMAND bash ${PROJECT_SOURCE_DIR}/tests/consumer/check_installed.sh
+                   ${PROJECT_BINARY_DIR} ${PROJECT_SOURCE_DIR}/tests/consumer ${CMAKE_CXX_COMPILER}
+                   ${PROJECT_VERSION})
 endif()
-include(${CMAKE_SOURCE_DIR}/cmake/TarnUtilMemoryTests.cmake)
-include(${CMAKE_SOURCE_DIR}/cmake/TarnUtilResourceTests.cmake)
-include(${CMAKE_SOURCE_DIR}/cmake/TarnUtilBitmapTests.cmake)
-include(${CMAKE_SOURCE_DIR}/cmake/TarnUtilFuzzReplay.cmake)
+# A parent project can embed the checkout, and a machine without GoogleTest
+# can configure it (native builds; each configures from scratch).
+if(NOT CMAKE_CROSSCOMPILING AND NOT TARNUTIL_SANITIZE)
+  add_test(NAME EmbeddedBuild
+           COMMAND bash ${PROJECT_SOURCE_DIR}/tests/consumer/check_embedded.sh
+                   ${PROJECT_SOURCE_DIR} ${PROJECT_SOURCE_DIR}/tests/consumer ${CMAKE_CXX_COMPILER})
+  add_test(NAME ConfigureWithoutGoogleTest
+           COMMAND bash ${PROJECT_SOURCE_DIR}/tests/consumer/check_without_gtest.sh
+                   ${PROJECT_SOURCE_DIR} ${CMAKE_CXX_COMPILER})
+endif()
+include(${PROJECT_SOURCE_DIR}/cmake/TarnUtilMemoryTests.cmake)
+include(${PROJECT_SOURCE_DIR}/cmake/TarnUtilResourceTests.cmake)
+include(${PROJECT_SOURCE_DIR}/cmake/TarnUtilBitmapTests.cmake)
+include(${PROJECT_SOURCE_DIR}/cmake/TarnUtilFuzzReplay.cmake)

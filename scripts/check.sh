@@ -123,7 +123,9 @@ run_leg() {
   shift
   local dir=$out/$leg
   echo "== Leg $leg"
-  configure_and_build "$leg" "$dir" "$@" || return
+  # Asked for explicitly, so that a machine without GoogleTest fails the leg
+  # instead of running no test.
+  configure_and_build "$leg" "$dir" -DTARNUTIL_BUILD_TESTS=ON "$@" || return
   local log=$dir.ctest.log
   ctest --test-dir "$dir" -j"$jobs" --output-on-failure --timeout 600 2>&1 | tee "$log" | grep -v -E '^\s+(Start|[0-9]+/[0-9]+ Test)' 
   local rc=${PIPESTATUS[0]}
@@ -155,7 +157,7 @@ run_valgrind_leg() {
   local leg=valgrind
   local dir=$out/$leg
   echo "== Leg $leg"
-  configure_and_build "$leg" "$dir" -DCMAKE_CXX_COMPILER=g++ || return
+  configure_and_build "$leg" "$dir" -DCMAKE_CXX_COMPILER=g++ -DTARNUTIL_BUILD_TESTS=ON || return
   local log=$dir.memcheck.log
   TARNUTIL_JOBS=$jobs bash "$root/scripts/valgrind.sh" "$dir" >"$log" 2>&1
   local rc=$?

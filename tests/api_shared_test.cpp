@@ -4,8 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <deque>
 #include <list>
+#include <string>
 
 namespace {
 
@@ -70,6 +72,17 @@ TEST(SharedLibrary, GeodesyIsReachable) {
   int kept = 0;
   PolySimplifyInt2D(16.0f, pts, 3, &kept);
   EXPECT_EQ(kept, 3);
+}
+
+// The loaded library reports the version these headers were generated
+// with, and the string agrees with the three numbers.
+TEST(SharedLibrary, VersionMatchesTheHeaders) {
+  ASSERT_NE(TarnUtilVersion(), nullptr);
+  EXPECT_STREQ(TarnUtilVersion(), TARNUTIL_VERSION_STRING);
+  char composed[32];
+  std::snprintf(composed, sizeof composed, "%d.%d.%d", TARNUTIL_VERSION_MAJOR,
+                TARNUTIL_VERSION_MINOR, TARNUTIL_VERSION_PATCH);
+  EXPECT_EQ(std::string(TarnUtilVersion()), composed);
 }
 
 }  // namespace

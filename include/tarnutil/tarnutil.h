@@ -13,6 +13,7 @@
 
 #include <tarnutil/platform_types.h>
 #include <tarnutil/tarnutil_export.h>
+#include <tarnutil/version.h>
 
 // ---------------------------------------------------------------------------
 // Shared types
@@ -336,5 +337,9 @@ TARNUTIL_EXPORT void* GetFileHandle(void* stream);
 // The process-wide last-error slot of the GPS layer, 0 at load.
 TARNUTIL_EXPORT void GPS_SetLastError(std::uint32_t code);
 TARNUTIL_EXPORT std::uint32_t GPS_GetLastError();
+
+// The loaded library's version, "MAJOR.MINOR.PATCH"; the headers' own is
+// TARNUTIL_VERSION_STRING. Static storage: never freed.
+TARNUTIL_EXPORT const char* TarnUtilVersion();
 
 #endif  // TARNUTIL_TARNUTIL_H

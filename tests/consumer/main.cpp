@@ -2,6 +2,7 @@
 #include <tarnutil/tarnutil.h>
 
 #include <cstdio>
+#include <cstring>
 
 int main() {
   const double d = Distance(0, 0, 3, 4);
@@ -12,6 +13,7 @@ int main() {
   tagPOINT to{10, 10};
   std::int32_t angle = -1;
   ComputeSegmentAngle(&from, &to, &angle);
-  std::printf("%g %d\n", d, static_cast<int>(angle));
-  return (d == 5.0 && angle == 45 && x == 0.0) ? 0 : 1;
+  const bool sameVersion = std::strcmp(TarnUtilVersion(), TARNUTIL_VERSION_STRING) == 0;
+  std::printf("%g %d %s\n", d, static_cast<int>(angle), TarnUtilVersion());
+  return (d == 5.0 && angle == 45 && x == 0.0 && sameVersion) ? 0 : 1;
 }
