@@ -1,15 +1,13 @@
 # The unload check loads the built shared library at run time, so it links
-# neither the library nor the object library; its name keeps it out of the
-# *_test.cpp glob.
-if(WIN32)
-  set(unload_loader ${PROJECT_SOURCE_DIR}/tests/unload/win32.cpp)
+# neither the library nor the object library.
+if(TARNUTIL_PLATFORM STREQUAL "win32")
   # Found beside the program, in the one output folder.
   set(unload_library $<TARGET_FILE_NAME:tarnutil>)
 else()
-  set(unload_loader ${PROJECT_SOURCE_DIR}/tests/unload/posix.cpp)
   set(unload_library $<TARGET_FILE:tarnutil>)
 endif()
-add_executable(unload_check ${PROJECT_SOURCE_DIR}/tests/unload/unload_check.cpp ${unload_loader})
+add_executable(unload_check ${PROJECT_SOURCE_DIR}/tests/unload/unload_check.cpp
+                            ${PROJECT_SOURCE_DIR}/tests/unload/${TARNUTIL_PLATFORM}.cpp)
 target_compile_options(unload_check PRIVATE ${TARNUTIL_WARNINGS})
 target_compile_definitions(unload_check PRIVATE TARNUTIL_UNLOAD_LIBRARY="${unload_library}")
 target_include_directories(unload_check PRIVATE ${PROJECT_SOURCE_DIR})

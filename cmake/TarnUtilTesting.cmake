@@ -1,4 +1,4 @@
-# Test suite: one GoogleTest program per *_test.cpp beside its module.
+# Test suite: one GoogleTest program per module test beside its module.
 
 # GoogleTest itself is found by TarnUtilGTest.cmake.
 
@@ -6,15 +6,7 @@
 set(TARNUTIL_HAVE_ORACLES OFF)
 if(NOT CMAKE_CROSSCOMPILING)
   find_package(PROJ CONFIG QUIET)
-  find_package(GeographicLib CONFIG QUIET)
-  if(NOT GeographicLib_FOUND)
-    find_library(GeographicLib_LIBRARIES NAMES GeographicLib Geographic)
-    find_path(GeographicLib_INCLUDE_DIRS GeographicLib/Rhumb.hpp)
-    if(GeographicLib_LIBRARIES AND GeographicLib_INCLUDE_DIRS)
-      set(GeographicLib_FOUND ON)
-    endif()
-  endif()
-  if(PROJ_FOUND AND GeographicLib_FOUND)
+  if(PROJ_FOUND AND TARGET tarnutil_geographiclib)
     set(TARNUTIL_HAVE_ORACLES ON)
   endif()
 endif()
@@ -22,11 +14,12 @@ if(TARNUTIL_REQUIRE_ORACLES AND NOT TARNUTIL_HAVE_ORACLES)
   message(FATAL_ERROR "PROJ and GeographicLib are required for the oracle tests")
 endif()
 
-file(GLOB TARNUTIL_TESTING_SOURCES CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/testing/*.cpp)
-add_library(tarnutil_testing STATIC ${TARNUTIL_TESTING_SOURCES} ${PROJECT_SOURCE_DIR}/testing/testing.h)
-set_target_properties(tarnutil_testing PROPERTIES LINKER_LANGUAGE CXX)
-target_include_directories(tarnutil_testing PUBLIC ${PROJECT_SOURCE_DIR})
-target_link_libraries(tarnutil_testing PUBLIC tarnutil_core GTest::gtest)
+# What every test program beside a module uses: the testing/ headers,
+# internals reached unexported (the object library) and GoogleTest.
+add_library(tarnutil_testing INTERFACE)
+target_include_directories(tarnutil_testing INTERFACE ${PROJECT_SOURCE_DIR})
+target_compile_definitions(tarnutil_testing INTERFACE TARNUTIL_STATIC_DEFINE)
+target_link_libraries(tarnutil_testing INTERFACE GTest::gtest_main)
 
 # Registers one test program. Native builds list each case with CTest;
 # emulated targets run each program once, as starting an emulator per case
@@ -39,44 +32,53 @@ function(tarnutil_add_test_program name)
   endif()
 endfunction()
 
-# Tests of a platform back end are built only with that back end.
-set(test_sources)
-foreach(dir IN LISTS TARNUTIL_MODULE_DIRS ITEMS platform platform/${TARNUTIL_PLATFORM} tests)
-  file(GLOB dir_tests CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/${dir}/*_test.cpp)
-  list(APPEND test_sources ${dir_tests})
-endforeach()
+# The test programs, by module: each is <path>.cpp and links the object
+# library, so that internals are testable unexported.
+set(TARNUTIL_TESTS
+  util/exact_test
+  geometry/measures_test geometry/point_segment_test geometry/rect_clip_test
+  geometry/polygon_clip_test
+  simplify/simplify_test simplify/simplify_scan_test
+  geodesy/lambert_test geodesy/lambert_passes_test geodesy/rhumb_test
+  links/line_list_test links/line_list_batch_test
+  memory/small_object_test memory/huge_object_test
+  bitmap/dib_test bitmap/dib_files_test bitmap/transparent_blt_test
+  helpers/helpers_test
+  platform/platform_services_test
+  tests/golden_test)
+# Tests of one back end, built only with it.
+set(TARNUTIL_TESTS_posix platform/posix/graphics_test platform/posix/posix_services_test)
+set(TARNUTIL_TESTS_win32)
+list(APPEND TARNUTIL_TESTS ${TARNUTIL_TESTS_${TARNUTIL_PLATFORM}})
+# Checked against PROJ and GeographicLib where both are found.
+set(TARNUTIL_ORACLE_TESTS geodesy/lambert_oracle_test geodesy/rhumb_oracle_test)
+if(TARNUTIL_HAVE_ORACLES)
+  list(APPEND TARNUTIL_TESTS ${TARNUTIL_ORACLE_TESTS})
+endif()
 
-foreach(src IN LISTS test_sources)
-  get_filename_component(name ${src} NAME_WE)
-  if(name MATCHES "_oracle_test$" AND NOT TARNUTIL_HAVE_ORACLES)
-    continue()
-  endif()
-  add_executable(${name} ${src})
+foreach(path IN LISTS TARNUTIL_TESTS)
+  get_filename_component(name ${path} NAME)
+  add_executable(${name} ${PROJECT_SOURCE_DIR}/${path}.cpp)
   target_compile_options(${name} PRIVATE ${TARNUTIL_WARNINGS})
-  if(name MATCHES "_shared_test$")
-    # Uses only what an application sees: the shared library and the umbrella.
-    target_link_libraries(${name} PRIVATE tarnutil GTest::gtest_main)
-  else()
-    target_compile_definitions(${name} PRIVATE TARNUTIL_STATIC_DEFINE)
-    target_link_libraries(${name} PRIVATE tarnutil_testing GTest::gtest_main)
-  endif()
-  if(name MATCHES "_oracle_test$")
-    target_link_libraries(${name} PRIVATE PROJ::proj)
-    if(TARGET GeographicLib::GeographicLib)
-      target_link_libraries(${name} PRIVATE GeographicLib::GeographicLib)
-    elseif(TARGET GeographicLib_SHARED)
-      target_link_libraries(${name} PRIVATE GeographicLib_SHARED)
-    else()
-      target_include_directories(${name} PRIVATE ${GeographicLib_INCLUDE_DIRS})
-      target_link_libraries(${name} PRIVATE ${GeographicLib_LIBRARIES})
-    endif()
-  endif()
+  target_link_libraries(${name} PRIVATE tarnutil_core tarnutil_testing)
   tarnutil_add_test_program(${name})
 endforeach()
+foreach(path IN LISTS TARNUTIL_ORACLE_TESTS)
+  get_filename_component(name ${path} NAME)
+  if(TARGET ${name})
+    target_link_libraries(${name} PRIVATE PROJ::proj tarnutil_geographiclib)
+  endif()
+endforeach()
 
-# The shared library exports exactly the public names (ELF targets; the
-# sanitizers add exported type information of their own).
-if(NOT WIN32 AND NOT TARNUTIL_SANITIZE)
+# Uses only what an application sees: the shared library and the umbrella.
+add_executable(api_shared_test ${PROJECT_SOURCE_DIR}/tests/api_shared_test.cpp)
+target_compile_options(api_shared_test PRIVATE ${TARNUTIL_WARNINGS})
+target_link_libraries(api_shared_test PRIVATE tarnutil GTest::gtest_main)
+tarnutil_add_test_program(api_shared_test)
+
+# The shared library exports exactly the public names (ELF targets, the POSIX
+# back end's; the sanitizers add exported type information of their own).
+if(TARNUTIL_PLATFORM STREQUAL "posix" AND NOT TARNUTIL_SANITIZE)
   add_test(NAME ExportedSymbols
            COMMAND ${CMAKE_COMMAND} -DLIBRARY=$<TARGET_FILE:tarnutil> -DNM=${CMAKE_NM}
                    -DEXPECTED=${PROJECT_SOURCE_DIR}/tests/exported_symbols.txt
