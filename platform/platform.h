@@ -126,7 +126,7 @@ int NarrowToWide(const char* text, wchar_t* buffer, int bufferChars);
 // Graphics (graphics.cpp)
 
 // Colour value: red + green * 256 + blue * 65536.
-using Colour = std::uint32_t;
+using Color = std::uint32_t;
 
 // Raster operations of the block transfers.
 constexpr std::uint32_t ropSourceCopy = 0x00CC0020u;
@@ -157,8 +157,8 @@ bool GfxStretchBlt(HDC__* dst, int x, int y, int width, int height, HDC__* src, 
                    int srcY, int srcWidth, int srcHeight, std::uint32_t rop);
 
 // Sets the background or text colour of dc; the previous one.
-Colour GfxSetBkColor(HDC__* dc, Colour colour);
-Colour GfxSetTextColor(HDC__* dc, Colour colour);
+Color GfxSetBkColor(HDC__* dc, Color color);
+Color GfxSetTextColor(HDC__* dc, Color color);
 
 // Deletes a memory device context; false on failure.
 bool GfxDeleteDC(HDC__* dc);

@@ -58,11 +58,11 @@ std::string Hex(std::uint32_t value) {
 // Pixel layout in words: colour count for indexed pixels, channel order or
 // masks for the others.
 std::string FormatName(const CDIB& dib, std::uint32_t headerSize, std::uint32_t compression,
-                       std::uint32_t coloursUsed) {
+                       std::uint32_t colorsUsed) {
   const int depth = dib.GetDepth();
   if (depth <= 8) {
-    const std::uint32_t colours = coloursUsed != 0 ? coloursUsed : (1u << depth);
-    return "indexed, " + std::to_string(colours) + " colours";
+    const std::uint32_t colors = colorsUsed != 0 ? colorsUsed : (1u << depth);
+    return "indexed, " + std::to_string(colors) + " colours";
   }
   if (headerSize == infoHeaderBytes && compression == compressionBitFields) {
     std::uint32_t masks[3];
@@ -103,18 +103,18 @@ int Info(const std::string& path) {
   const tagBITMAPINFOHEADER& header = dib.GetBMI()->bmiHeader;
   const std::uint32_t headerSize = static_cast<std::uint32_t>(header.biSize);
   std::uint32_t compression = 0;
-  std::uint32_t coloursUsed = 0;
+  std::uint32_t colorsUsed = 0;
   bool topDown = false;
   // A 12-byte core header has no such fields and always bottom-up rows.
   if (headerSize == infoHeaderBytes) {
     compression = static_cast<std::uint32_t>(header.biCompression);
-    coloursUsed = static_cast<std::uint32_t>(header.biClrUsed);
+    colorsUsed = static_cast<std::uint32_t>(header.biClrUsed);
     topDown = static_cast<std::int32_t>(header.biHeight) < 0;
   }
   Print("width: " + std::to_string(dib.GetWidth()) + "\n" +
         "height: " + std::to_string(dib.GetHeight()) + "\n" +
         "depth: " + std::to_string(dib.GetDepth()) + "\n" +
-        "format: " + FormatName(dib, headerSize, compression, coloursUsed) + ", " +
+        "format: " + FormatName(dib, headerSize, compression, colorsUsed) + ", " +
         (topDown ? "top-down" : "bottom-up") + " rows\n" +
         "compression: " + CompressionName(compression) + "\n");
   return exitOk;

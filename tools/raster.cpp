@@ -22,31 +22,31 @@ int ToPixel(double v) {
 
 Canvas::Canvas(CDIB& dib) : dib_(dib), width_(dib.GetWidth()), height_(dib.GetHeight()) {}
 
-void Canvas::Clear(std::uint32_t colour) {
+void Canvas::Clear(std::uint32_t color) {
   for (int y = 0; y < height_; ++y) {
     for (int x = 0; x < width_; ++x) {
-      dib_.SetPixelIndex(x, y, colour);
+      dib_.SetPixelIndex(x, y, color);
     }
   }
 }
 
-void Canvas::Plot(int x, int y, std::uint32_t colour) {
+void Canvas::Plot(int x, int y, std::uint32_t color) {
   if (x < 0 || y < 0 || x >= width_ || y >= height_) {
     return;
   }
-  dib_.SetPixelIndex(x, y, colour);
+  dib_.SetPixelIndex(x, y, color);
 }
 
 std::uint32_t Canvas::Get(int x, int y) const { return dib_.GetRGBValue(x, y); }
 
-void Canvas::Disc(int cx, int cy, int radius, std::uint32_t colour) {
+void Canvas::Disc(int cx, int cy, int radius, std::uint32_t color) {
   // r * r + r rounds the circle outward by half a pixel, so small discs
   // come out round rather than as plus signs.
   const int limit = radius * radius + radius;
   for (int dy = -radius; dy <= radius; ++dy) {
     for (int dx = -radius; dx <= radius; ++dx) {
       if (dx * dx + dy * dy <= limit) {
-        Plot(cx + dx, cy + dy, colour);
+        Plot(cx + dx, cy + dy, color);
       }
     }
   }
@@ -75,7 +75,7 @@ const std::vector<std::pair<int, int>>& Canvas::Brush(int width) {
   return brush;
 }
 
-void Canvas::Line(int x0, int y0, int x1, int y1, int width, std::uint32_t colour) {
+void Canvas::Line(int x0, int y0, int x1, int y1, int width, std::uint32_t color) {
   const std::vector<std::pair<int, int>>& brush = Brush(std::max(width, 1));
   // Bresenham's walk; each step stamps the brush.
   const int dx = std::abs(x1 - x0);
@@ -87,7 +87,7 @@ void Canvas::Line(int x0, int y0, int x1, int y1, int width, std::uint32_t colou
   int y = y0;
   for (;;) {
     for (const std::pair<int, int>& o : brush) {
-      Plot(x + o.first, y + o.second, colour);
+      Plot(x + o.first, y + o.second, color);
     }
     if (x == x1 && y == y1) {
       return;
@@ -104,14 +104,14 @@ void Canvas::Line(int x0, int y0, int x1, int y1, int width, std::uint32_t colou
   }
 }
 
-void Canvas::Polyline(const std::vector<PixelPoint>& points, int width, std::uint32_t colour) {
+void Canvas::Polyline(const std::vector<PixelPoint>& points, int width, std::uint32_t color) {
   for (std::size_t i = 1; i < points.size(); ++i) {
     Line(ToPixel(points[i - 1].x), ToPixel(points[i - 1].y), ToPixel(points[i].x),
-         ToPixel(points[i].y), width, colour);
+         ToPixel(points[i].y), width, color);
   }
 }
 
-void Canvas::FillPolygon(const std::vector<PixelPoint>& points, std::uint32_t colour) {
+void Canvas::FillPolygon(const std::vector<PixelPoint>& points, std::uint32_t color) {
   const std::size_t n = points.size();
   if (n < 3) {
     return;
@@ -134,7 +134,7 @@ void Canvas::FillPolygon(const std::vector<PixelPoint>& points, std::uint32_t co
       const int first = std::max(0, ToPixel(std::ceil(crossings[k] - 0.5)));
       const int last = std::min(width_ - 1, ToPixel(std::ceil(crossings[k + 1] - 0.5)) - 1);
       for (int x = first; x <= last; ++x) {
-        dib_.SetPixelIndex(x, y, colour);
+        dib_.SetPixelIndex(x, y, color);
       }
     }
   }

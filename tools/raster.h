@@ -26,19 +26,19 @@ class Canvas {
   int Width() const { return width_; }
   int Height() const { return height_; }
 
-  void Clear(std::uint32_t colour);
+  void Clear(std::uint32_t color);
   // Pixels outside the bitmap are left out.
-  void Plot(int x, int y, std::uint32_t colour);
+  void Plot(int x, int y, std::uint32_t color);
   std::uint32_t Get(int x, int y) const;
   // Every pixel whose centre lies within radius of (cx, cy)'s centre.
-  void Disc(int cx, int cy, int radius, std::uint32_t colour);
+  void Disc(int cx, int cy, int radius, std::uint32_t color);
   // A line of the given width (1 is a thin line) from pixel to pixel.
-  void Line(int x0, int y0, int x1, int y1, int width, std::uint32_t colour);
+  void Line(int x0, int y0, int x1, int y1, int width, std::uint32_t color);
   // Consecutive points joined by lines.
-  void Polyline(const std::vector<PixelPoint>& points, int width, std::uint32_t colour);
+  void Polyline(const std::vector<PixelPoint>& points, int width, std::uint32_t color);
   // Fills the pixels whose centres lie inside the polygon (even-odd rule);
   // the closing edge is implied.
-  void FillPolygon(const std::vector<PixelPoint>& points, std::uint32_t colour);
+  void FillPolygon(const std::vector<PixelPoint>& points, std::uint32_t color);
 
  private:
   // Offsets of the pixels a round brush of the given width covers.

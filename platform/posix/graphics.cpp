@@ -450,12 +450,12 @@ bool GfxStretchBlt(HDC__* dst, int x, int y, int width, int height, HDC__* src, 
   return ::StretchBlt(dst, x, y, width, height, src, srcX, srcY, srcWidth, srcHeight, rop) != 0;
 }
 
-Colour GfxSetBkColor(HDC__* dc, Colour colour) {
-  return ::SetBkColor(dc, colour);
+Color GfxSetBkColor(HDC__* dc, Color color) {
+  return ::SetBkColor(dc, color);
 }
 
-Colour GfxSetTextColor(HDC__* dc, Colour colour) {
-  return ::SetTextColor(dc, colour);
+Color GfxSetTextColor(HDC__* dc, Color color) {
+  return ::SetTextColor(dc, color);
 }
 
 bool GfxDeleteDC(HDC__* dc) {

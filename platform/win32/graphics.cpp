@@ -37,12 +37,12 @@ bool GfxStretchBlt(HDC__* dst, int x, int y, int width, int height, HDC__* src, 
   return StretchBlt(dst, x, y, width, height, src, srcX, srcY, srcWidth, srcHeight, rop) != FALSE;
 }
 
-Colour GfxSetBkColor(HDC__* dc, Colour colour) {
-  return static_cast<Colour>(SetBkColor(dc, colour));
+Color GfxSetBkColor(HDC__* dc, Color color) {
+  return static_cast<Color>(SetBkColor(dc, color));
 }
 
-Colour GfxSetTextColor(HDC__* dc, Colour colour) {
-  return static_cast<Colour>(SetTextColor(dc, colour));
+Color GfxSetTextColor(HDC__* dc, Color color) {
+  return static_cast<Color>(SetTextColor(dc, color));
 }
 
 bool GfxDeleteDC(HDC__* dc) {
