@@ -11,6 +11,8 @@
 #include <benchmark/benchmark.h>
 #include <tarnutil/tarnutil.h>
 
+#include "testing/seeded_rng.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
@@ -19,27 +21,8 @@
 
 namespace bench {
 
-// SplitMix64: the same sequence on every run and standard library.
-class Rng {
- public:
-  explicit Rng(std::uint64_t seed) : state_(seed) {}
-  std::uint64_t Next() {
-    std::uint64_t z = (state_ += 0x9E3779B97F4A7C15ull);
-    z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
-    z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
-    return z ^ (z >> 31);
-  }
-  // Uniform in [0, 1).
-  double Unit() { return static_cast<double>(Next() >> 11) * (1.0 / 9007199254740992.0); }
-  double Range(double lo, double hi) { return lo + (hi - lo) * Unit(); }
-  // Uniform in [0, n).
-  std::size_t Below(std::size_t n) { return static_cast<std::size_t>(Next() % n); }
-  // True with probability 1/d.
-  bool OneIn(std::uint64_t d) { return Next() % d == 0; }
-
- private:
-  std::uint64_t state_;
-};
+// The seeded generator the tests and the demo use too.
+using Rng = tarnutil::testing::SeededRng;
 
 // Interface units of the geodesy functions: 1/86400 of a degree.
 constexpr double unitsPerDegree = 86400.0;
@@ -89,12 +72,12 @@ inline std::vector<tagPOINT> GpsTrack(std::size_t n, std::uint64_t seed) {
   track.reserve(n);
   double x = trackBox / 2.0;
   double y = trackBox / 2.0;
-  double heading = rng.Range(0.0, 6.283185307179586);
+  double heading = rng.Real(0.0, 6.283185307179586);
   double speed = 12.0;
   for (std::size_t i = 0; i < n; ++i) {
-    if (rng.OneIn(60)) heading += rng.Range(-1.6, 1.6);
-    heading += rng.Range(-0.03, 0.03);
-    speed = std::min(30.0, std::max(0.0, speed + rng.Range(-1.0, 1.0)));
+    if (rng.OneIn(60)) heading += rng.Real(-1.6, 1.6);
+    heading += rng.Real(-0.03, 0.03);
+    speed = std::min(30.0, std::max(0.0, speed + rng.Real(-1.0, 1.0)));
     if (rng.OneIn(500)) speed = 0.0;
     x += speed * std::cos(heading);
     y += speed * std::sin(heading);
@@ -106,8 +89,8 @@ inline std::vector<tagPOINT> GpsTrack(std::size_t n, std::uint64_t seed) {
       y = std::min<double>(trackBox, std::max(0.0, y));
       heading = -heading;
     }
-    const double jitterX = rng.Range(-1.0, 1.0);
-    const double jitterY = rng.Range(-1.0, 1.0);
+    const double jitterX = rng.Real(-1.0, 1.0);
+    const double jitterY = rng.Real(-1.0, 1.0);
     tagPOINT p;
     p.x = static_cast<std::int32_t>(std::lround(x + jitterX));
     p.y = static_cast<std::int32_t>(std::lround(y + jitterY));
@@ -136,7 +119,7 @@ inline std::vector<tagPOINT> StarPolygon(std::size_t n) {
     const double a = 6.283185307179586 * static_cast<double>(i) / static_cast<double>(n);
     const double swing = std::fabs(std::cos(0.5 * starArms * a));
     const double r =
-        (starInner + (starOuter - starInner) * swing * swing * swing) * rng.Range(0.995, 1.0);
+        (starInner + (starOuter - starInner) * swing * swing * swing) * rng.Real(0.995, 1.0);
     tagPOINT p;
     p.x = starCentre + static_cast<std::int32_t>(std::lround(r * std::cos(a)));
     p.y = starCentre + static_cast<std::int32_t>(std::lround(r * std::sin(a)));

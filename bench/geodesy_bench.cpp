@@ -221,16 +221,16 @@ std::vector<RhumbPair> MakeRhumbPairs(bool longPairs) {
   std::vector<RhumbPair> pairs;
   pairs.reserve(rhumbPairs);
   for (std::size_t i = 0; i < rhumbPairs; ++i) {
-    const double lon1 = rng.Range(bench::areaWestDeg, bench::areaEastDeg);
-    const double lat1 = rng.Range(bench::areaSouthDeg, bench::areaNorthDeg);
+    const double lon1 = rng.Real(bench::areaWestDeg, bench::areaEastDeg);
+    const double lat1 = rng.Real(bench::areaSouthDeg, bench::areaNorthDeg);
     double lon2 = 0.0;
     double lat2 = 0.0;
     if (longPairs) {
-      lon2 = rng.Range(bench::areaWestDeg, bench::areaEastDeg);
-      lat2 = rng.Range(bench::areaSouthDeg, bench::areaNorthDeg);
+      lon2 = rng.Real(bench::areaWestDeg, bench::areaEastDeg);
+      lat2 = rng.Real(bench::areaSouthDeg, bench::areaNorthDeg);
     } else {
-      lon2 = lon1 + rng.Range(-shortSpanDeg, shortSpanDeg);
-      lat2 = lat1 + rng.Range(-shortSpanDeg, shortSpanDeg);
+      lon2 = lon1 + rng.Real(-shortSpanDeg, shortSpanDeg);
+      lat2 = lat1 + rng.Real(-shortSpanDeg, shortSpanDeg);
     }
     pairs.push_back({lon1 * bench::unitsPerDegree, lat1 * bench::unitsPerDegree,
                      lon2 * bench::unitsPerDegree, lat2 * bench::unitsPerDegree});

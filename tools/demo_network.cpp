@@ -3,6 +3,8 @@
 #include <cstddef>
 #include <utility>
 
+#include "testing/seeded_rng.h"
+
 namespace tarnutil {
 namespace cli {
 
@@ -75,22 +77,14 @@ constexpr std::uint32_t parkVaryPercent = 20;
 
 constexpr std::uint64_t demoSeed = 0x7A2D5EEDC0FFEE01u;
 
-// SplitMix64: small, fast, and the same sequence everywhere.
+// The demo's draws over the shared seeded generator.
 class DemoRng {
  public:
-  explicit DemoRng(std::uint64_t seed) : state_(seed) {}
-
-  std::uint32_t Next() {
-    state_ += 0x9E3779B97F4A7C15u;
-    std::uint64_t z = state_;
-    z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9u;
-    z = (z ^ (z >> 27)) * 0x94D049BB133111EBu;
-    return static_cast<std::uint32_t>((z ^ (z >> 31)) >> 32);
-  }
+  explicit DemoRng(std::uint64_t seed) : rng_(seed) {}
 
   // Uniform in 0..n-1 for n >= 1, by the high bits of a 64-bit product.
   std::uint32_t Below(std::uint32_t n) {
-    return static_cast<std::uint32_t>((static_cast<std::uint64_t>(Next()) * n) >> 32);
+    return static_cast<std::uint32_t>((static_cast<std::uint64_t>(rng_.Upper32()) * n) >> 32);
   }
 
   // Uniform in -reach..reach.
@@ -99,7 +93,7 @@ class DemoRng {
   }
 
  private:
-  std::uint64_t state_;
+  testing::SeededRng rng_;
 };
 
 GeoPoint ToGeo(LocalPoint p) {
