@@ -1,17 +1,18 @@
 // Link sequences through AddToLineList (one by one) or AddLinksToLineList
 // (in batches), then ClearLineList, which must delete every link exactly
-// once: this program's operator delete counts the deletions of the links it
-// handed over.
+// once: this program's operator delete (the tests' counting one) counts the
+// deletions of the links it handed over.
 #include <tarnutil/tarnutil.h>
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
-#include <cstdlib>
 #include <deque>
 #include <list>
-#include <new>
+#include <vector>
 
 #include "fuzz/fuzz_input.h"
+#include "testing/counting_allocator.h"
 
 namespace {
 
@@ -20,46 +21,9 @@ constexpr std::size_t maxLinks = 96;
 constexpr std::uint8_t keyCount = 12;
 
 ST_LINK* handedOver[maxLinks];
-int deletions[maxLinks];
 std::size_t handedCount = 0;
 
-void CountDeletion(void* p) {
-  for (std::size_t i = 0; i < handedCount; ++i) {
-    if (handedOver[i] == p) ++deletions[i];
-  }
-}
-
-void* Allocate(std::size_t size) {
-  void* p = std::malloc(size == 0 ? 1 : size);
-  if (p == nullptr) throw std::bad_alloc();
-  return p;
-}
-
 }  // namespace
-
-void* operator new(std::size_t size) { return Allocate(size); }
-void* operator new[](std::size_t size) { return Allocate(size); }
-void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
-  return std::malloc(size == 0 ? 1 : size);
-}
-void* operator new[](std::size_t size, const std::nothrow_t&) noexcept {
-  return std::malloc(size == 0 ? 1 : size);
-}
-void operator delete(void* p) noexcept {
-  CountDeletion(p);
-  std::free(p);
-}
-void operator delete[](void* p) noexcept { std::free(p); }
-void operator delete(void* p, std::size_t) noexcept {
-  CountDeletion(p);
-  std::free(p);
-}
-void operator delete[](void* p, std::size_t) noexcept { std::free(p); }
-void operator delete(void* p, const std::nothrow_t&) noexcept {
-  CountDeletion(p);
-  std::free(p);
-}
-void operator delete[](void* p, const std::nothrow_t&) noexcept { std::free(p); }
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   tarnutil::fuzz::FuzzInput in(data, size);
@@ -105,7 +69,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     ST_LINK* link = new ST_LINK{static_cast<std::uint32_t>(handedCount),
                                 static_cast<std::int32_t>(op & 3), start, end};
     handedOver[handedCount] = link;
-    deletions[handedCount] = 0;
     ++handedCount;
     ++expected;
     if ((op & 0x80) != 0) {
@@ -128,11 +91,20 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   }
   TARNUTIL_FUZZ_CHECK(held == expected);
 
-  ClearLineList(&lines);
-  TARNUTIL_FUZZ_CHECK(lines.empty());
+  namespace heap = tarnutil::testing::counting_heap;
+  std::vector<const void*> watched;
   for (std::size_t i = 0; i < handedCount; ++i) {
-    if (handedOver[i] != nullptr) TARNUTIL_FUZZ_CHECK(deletions[i] == 1);
+    if (handedOver[i] != nullptr) watched.push_back(handedOver[i]);
   }
+  std::sort(watched.begin(), watched.end());
+  std::vector<int> deletions(watched.size(), 0);
+  heap::freeCounts = &deletions;
+  heap::freeOrder = nullptr;
+  heap::watched = &watched;
+  ClearLineList(&lines);
+  heap::watched = nullptr;
+  TARNUTIL_FUZZ_CHECK(lines.empty());
+  for (const int count : deletions) TARNUTIL_FUZZ_CHECK(count == 1);
   ClearLineList(nullptr);
   handedCount = 0;
   return 0;

@@ -12,129 +12,18 @@
 #include <string>
 #include <vector>
 
+// Frees of the links, live blocks and one failing allocation are counted by
+// this program's own operator new and delete.
+#include "testing/counting_allocator.h"
 #include "testing/testing.h"
 #include "util/exact.h"
 
-// ClearLineList frees links with plain delete, and ST_LINK has no destructor
-// to observe, so a derived counting type would be deleted through a base
-// pointer (undefined). Instead this program replaces the global allocation
-// functions, as the language allows: they count live blocks, count frees of
-// watched addresses (skipping the real free on a second one, so a double
-// delete fails a check instead of corrupting the heap) and can fail one
-// chosen allocation.
-namespace heap {
-std::int64_t failAt = 0;  // allocation number to fail once armed; 0: never
-std::int64_t allocsSinceArm = 0;
-bool failed = false;
-const std::vector<const void*>* watched = nullptr;  // sorted
-std::vector<int>* freeCounts = nullptr;
-std::vector<int>* freeOrder = nullptr;
-int freesSeen = 0;
-
-// Addresses this program's operator new handed out and not yet freed. A
-// runtime in a separate DLL may free through our delete what its own new
-// allocated (both use malloc), so only registered blocks count as live. Open
-// addressing with linear probing and backward-shift erase; it never
-// allocates.
-constexpr std::size_t slotCount = std::size_t{1} << 16;
-std::uintptr_t slots[slotCount];  // 0: free
-std::int64_t liveBlocks = 0;
-
-std::size_t Home(std::uintptr_t p) {
-  const std::uint64_t bits = static_cast<std::uint64_t>(p);
-  return static_cast<std::size_t>((bits * 0x9E3779B97F4A7C15ull) >> 48) & (slotCount - 1);
-}
-
-void Register(std::uintptr_t p) {
-  if (liveBlocks + 1 >= static_cast<std::int64_t>(slotCount)) std::abort();
-  std::size_t i = Home(p);
-  while (slots[i] != 0) i = (i + 1) & (slotCount - 1);
-  slots[i] = p;
-  ++liveBlocks;
-}
-
-void Unregister(std::uintptr_t p) {
-  std::size_t i = Home(p);
-  while (slots[i] != p) {
-    if (slots[i] == 0) return;
-    i = (i + 1) & (slotCount - 1);
-  }
-  // Pull later entries of the probe run back so that none is cut off.
-  for (std::size_t j = (i + 1) & (slotCount - 1); slots[j] != 0; j = (j + 1) & (slotCount - 1)) {
-    const std::size_t home = Home(slots[j]);
-    const bool homeOutside = i <= j ? (home <= i || home > j) : (home <= i && home > j);
-    if (homeOutside) {
-      slots[i] = slots[j];
-      i = j;
-    }
-  }
-  slots[i] = 0;
-  --liveBlocks;
-}
-
-void* Allocate(std::size_t size) noexcept {
-  if (failAt != 0 && ++allocsSinceArm == failAt) {
-    failed = true;
-    return nullptr;
-  }
-  void* const p = std::malloc(size == 0 ? 1 : size);
-  if (p != nullptr) Register(reinterpret_cast<std::uintptr_t>(p));
-  return p;
-}
-
-void Release(void* p) noexcept {
-  if (p == nullptr) return;
-  if (watched != nullptr) {
-    const auto it = std::lower_bound(watched->begin(), watched->end(), p);
-    if (it != watched->end() && *it == p) {
-      const std::size_t i = static_cast<std::size_t>(it - watched->begin());
-      (*freeOrder)[i] = ++freesSeen;
-      if (++(*freeCounts)[i] > 1) return;
-    }
-  }
-  Unregister(reinterpret_cast<std::uintptr_t>(p));
-  std::free(p);
-}
-
-void* AllocateOrThrow(std::size_t size) {
-  void* const p = Allocate(size);
-  if (p == nullptr) throw std::bad_alloc();
-  return p;
-}
-}  // namespace heap
-
-void* operator new(std::size_t size) {
-  return heap::AllocateOrThrow(size);
-}
-void* operator new[](std::size_t size) {
-  return heap::AllocateOrThrow(size);
-}
-void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
-  return heap::Allocate(size);
-}
-void* operator new[](std::size_t size, const std::nothrow_t&) noexcept {
-  return heap::Allocate(size);
-}
-void operator delete(void* p) noexcept {
-  heap::Release(p);
-}
-void operator delete[](void* p) noexcept {
-  heap::Release(p);
-}
-void operator delete(void* p, std::size_t) noexcept {
-  heap::Release(p);
-}
-void operator delete[](void* p, std::size_t) noexcept {
-  heap::Release(p);
-}
-void operator delete(void* p, const std::nothrow_t&) noexcept {
-  heap::Release(p);
-}
-void operator delete[](void* p, const std::nothrow_t&) noexcept {
-  heap::Release(p);
-}
+namespace heap = tarnutil::testing::counting_heap;
 
 namespace {
+
+// Live blocks are counted from the program's start.
+[[maybe_unused]] const bool liveTrackingOn = (heap::trackLive = true);
 
 using tarnutil::detail::AttachLinkToLine;
 using tarnutil::detail::MergeLines;
