@@ -15,7 +15,7 @@
 namespace {
 
 using tarnutil::detail::ClipEdgeIntersection;
-using tarnutil::detail::ClipPolygonPoint;
+using tarnutil::detail::ClipPipeline;
 using tarnutil::detail::clipStageCount;
 using tarnutil::detail::CrossesClipEdge;
 
@@ -130,24 +130,23 @@ TEST(ClipEdgeIntersection, TruncatesTowardZeroFromBasePoint) {
 
 TEST(ClipPolygonPoint, TakesFirstPointBlockOnlyWhenStageIsReached) {
   const tagRECT rect{0, 100, 100, 0};
-  tagPOINT* first[clipStageCount] = {};
-  tagPOINT last[clipStageCount] = {};
   tagPOINT out[4] = {};
-  std::int32_t count = 0;
-  ASSERT_EQ(ClipPolygonPoint(tagPOINT{-5, 50}, 0, rect, out, &count, first, last), 1);
-  ASSERT_NE(first[0], nullptr);
-  EXPECT_EQ(ToPts(first[0], 1), (Pts{{-5, 50}}));
-  EXPECT_EQ(first[1], nullptr);
-  EXPECT_EQ(first[2], nullptr);
-  EXPECT_EQ(first[3], nullptr);
-  EXPECT_EQ(count, 0);
+  ClipPipeline pipeline(rect, out);
+  ASSERT_EQ(pipeline.ClipPolygonPoint(tagPOINT{-5, 50}, tarnutil::detail::stageLeft), 1);
+  ASSERT_NE(pipeline.first(0), nullptr);
+  EXPECT_EQ(ToPts(pipeline.first(0), 1), (Pts{{-5, 50}}));
+  EXPECT_EQ(pipeline.first(1), nullptr);
+  EXPECT_EQ(pipeline.first(2), nullptr);
+  EXPECT_EQ(pipeline.first(3), nullptr);
+  EXPECT_EQ(pipeline.outCount(), 0);
   // Entering the left edge sends the crossing, then the point, to the end.
-  ASSERT_EQ(ClipPolygonPoint(tagPOINT{50, 50}, 0, rect, out, &count, first, last), 1);
-  EXPECT_EQ(ToPts(out, count), (Pts{{0, 50}, {50, 50}}));
-  ASSERT_NE(first[3], nullptr);
-  EXPECT_EQ(ToPts(first[3], 1), (Pts{{0, 50}}));
-  EXPECT_EQ(ToPts(last, clipStageCount), (Pts{{50, 50}, {50, 50}, {50, 50}, {50, 50}}));
-  for (tagPOINT* block : first) sfree(block);
+  ASSERT_EQ(pipeline.ClipPolygonPoint(tagPOINT{50, 50}, tarnutil::detail::stageLeft), 1);
+  EXPECT_EQ(ToPts(out, pipeline.outCount()), (Pts{{0, 50}, {50, 50}}));
+  ASSERT_NE(pipeline.first(3), nullptr);
+  EXPECT_EQ(ToPts(pipeline.first(3), 1), (Pts{{0, 50}}));
+  for (std::int32_t stage = 0; stage < clipStageCount; ++stage) {
+    EXPECT_EQ(ToPts(&pipeline.last(stage), 1), (Pts{{50, 50}}));
+  }
 }
 
 TEST(ClipGraph, KnownPolygonsAgainstSquare) {
