@@ -11,6 +11,7 @@
 #include <utility>
 #include <vector>
 
+#include "simplify/farthest_scan.h"
 #include "testing/testing.h"
 
 namespace {
