@@ -52,9 +52,11 @@ tagPOINT* ClipEdgeIntersection(tagPOINT* result, tagPOINT a, tagPOINT b, std::in
         static_cast<std::int32_t>(stage == stageLeft ? rect.left : rect.right);
     std::int32_t y = Y(b);
     if (X(a) != X(b)) {
-      // (E - B.x) * (A.y - B.y) first, then one truncating division.
-      const std::int32_t num = MulWrap32(SubWrap32(edge, X(b)), SubWrap32(Y(a), Y(b)));
-      y = AddWrap32(Y(b), DivTrunc32(num, SubWrap32(X(a), X(b))));
+      // (E - B.x) * (A.y - B.y) first, then one truncating division, exact
+      // for any coordinates.
+      const std::int64_t step =
+          MulDivTrunc64(Sub64(edge, X(b)), Sub64(Y(a), Y(b)), Sub64(X(a), X(b)));
+      y = SatToInt32(Y(b) + step);
     }
     result->x = edge;
     result->y = y;
@@ -64,8 +66,9 @@ tagPOINT* ClipEdgeIntersection(tagPOINT* result, tagPOINT a, tagPOINT b, std::in
       static_cast<std::int32_t>(stage == stageBottom ? rect.bottom : rect.top);
   std::int32_t x = X(b);
   if (Y(a) != Y(b)) {
-    const std::int32_t num = MulWrap32(SubWrap32(edge, Y(b)), SubWrap32(X(a), X(b)));
-    x = AddWrap32(X(b), DivTrunc32(num, SubWrap32(Y(a), Y(b))));
+    const std::int64_t step =
+        MulDivTrunc64(Sub64(edge, Y(b)), Sub64(X(a), X(b)), Sub64(Y(a), Y(b)));
+    x = SatToInt32(X(b) + step);
   }
   result->x = x;
   result->y = edge;

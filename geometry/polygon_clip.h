@@ -26,10 +26,13 @@ constexpr std::int32_t clipStageCount = 4;
 int CrossesClipEdge(tagPOINT a, tagPOINT b, std::int32_t stage, const tagRECT& rect);
 
 // Writes to *result the point where the line through a and b meets the
-// stage's edge line, measured from the base point b in 32-bit wrap-around
-// arithmetic with division truncating toward zero; when the line runs
+// stage's edge line, measured from the base point b, exactly for any
+// coordinates, with the division truncating toward zero; when the line runs
 // parallel to the edge line (equal x for the left and right stages, equal y
-// for bottom and top) the free coordinate is b's. Returns result.
+// for bottom and top) the free coordinate is b's. When a and b lie on either
+// side of the edge line, as the pipeline asks, the point lies between them;
+// otherwise a free coordinate beyond the 32-bit range saturates. Returns
+// result.
 tagPOINT* ClipEdgeIntersection(tagPOINT* result, tagPOINT a, tagPOINT b, std::int32_t stage,
                                const tagRECT& rect);
 

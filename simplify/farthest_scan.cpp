@@ -13,10 +13,6 @@ namespace detail {
 
 namespace {
 
-std::int32_t SquaredLength(std::int32_t dx, std::int32_t dy) {
-  return AddWrap32(MulWrap32(dx, dx), MulWrap32(dy, dy));
-}
-
 bool SamePoint(const tagPOINT& a, const tagPOINT& b) {
   return a.x == b.x && a.y == b.y;
 }
@@ -193,25 +189,31 @@ int ScanPlain(float threshold, const tagPOINT* points, int first, int last, doub
 double SquaredDeviation(const tagPOINT& p, const tagPOINT& a, const tagPOINT& b) {
   const std::int32_t ax = static_cast<std::int32_t>(a.x);
   const std::int32_t ay = static_cast<std::int32_t>(a.y);
+  const std::int32_t bx = static_cast<std::int32_t>(b.x);
+  const std::int32_t by = static_cast<std::int32_t>(b.y);
   const std::int32_t px = static_cast<std::int32_t>(p.x);
   const std::int32_t py = static_cast<std::int32_t>(p.y);
-  const std::int32_t dx = SubWrap32(static_cast<std::int32_t>(b.x), ax);
-  const std::int32_t dy = SubWrap32(static_cast<std::int32_t>(b.y), ay);
-  const double lenSq = static_cast<double>(SquaredLength(dx, dy));
-  const std::int32_t ex = SubWrap32(px, ax);
-  const std::int32_t ey = SubWrap32(py, ay);
-  const double dot = static_cast<double>(AddWrap32(MulWrap32(ex, dx), MulWrap32(ey, dy)));
-  if (dot <= 0.0) return static_cast<double>(SquaredLength(ex, ey));
-  if (dot > lenSq) {
-    return static_cast<double>(SquaredLength(SubWrap32(px, static_cast<std::int32_t>(b.x)),
-                                             SubWrap32(py, static_cast<std::int32_t>(b.y))));
-  }
-  // 0 < dot <= lenSq here, so lenSq is positive. The foot is cut toward zero,
-  // so the deviation is that of an integer point near the perpendicular's foot.
-  const double r = dot / lenSq;
+  // Differences of 33 bits, their squares and products exact in 128 bits:
+  // nothing wraps for any coordinates. Compared exactly, and widened to
+  // double where the formula divides or returns.
+  const std::int64_t dx = Sub64(bx, ax);
+  const std::int64_t dy = Sub64(by, ay);
+  const Wide128 lenSq = SquaredLength128(dx, dy);
+  const std::int64_t ex = Sub64(px, ax);
+  const std::int64_t ey = Sub64(py, ay);
+  const Wide128 dot = Add128(MulDiff128(ex, dx), MulDiff128(ey, dy));
+  const Wide128 zero{0, 0};
+  if (Compare128(dot, zero) <= 0) return ToDouble128(SquaredLength128(ex, ey));
+  if (Compare128(dot, lenSq) > 0)
+    return ToDouble128(SquaredLength128(Sub64(px, bx), Sub64(py, by)));
+  // 0 < dot <= lenSq here, so lenSq is positive and r lies in (0, 1]: the
+  // foot lies within the chord's box, inside the 32-bit range. It is cut
+  // toward zero, so the deviation is that of an integer point near the
+  // perpendicular's foot.
+  const double r = ToDouble128(dot) / ToDouble128(lenSq);
   const std::int32_t fx = TruncToInt32(static_cast<double>(dx) * r + static_cast<double>(ax));
   const std::int32_t fy = TruncToInt32(static_cast<double>(dy) * r + static_cast<double>(ay));
-  return static_cast<double>(SquaredLength(SubWrap32(px, fx), SubWrap32(py, fy)));
+  return ToDouble128(SquaredLength128(Sub64(px, fx), Sub64(py, fy)));
 }
 
 RangeShape ShapeOf(const tagPOINT* points, int first, int last) {

@@ -10,8 +10,9 @@ namespace detail {
 
 // Squared distance from p to the chord a->b, measured to the chord's end
 // point when the projection falls outside it and otherwise to the foot of
-// the perpendicular truncated to integers. Products wrap in 32 bits, so the
-// result is exact only while coordinate differences stay within 32767.
+// the perpendicular truncated to integers. Exact for any coordinates: the
+// squared deviation (below 2^65) is computed in full and rounded to double
+// once.
 double SquaredDeviation(const tagPOINT& p, const tagPOINT& a, const tagPOINT& b);
 
 // What one look at a whole range tells about every range inside it.

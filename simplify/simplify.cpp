@@ -119,9 +119,7 @@ void PolySimplifyInt2D(float tolerance, tagPOINT* points, int count, int* newCou
 }
 
 void PolySimplify(std::int32_t tolerance, tagPOINT* points, int count, int* newCount) {
-  using tarnutil::detail::AbsWrap32;
-  using tarnutil::detail::AddWrap32;
-  using tarnutil::detail::SubWrap32;
+  using tarnutil::detail::AbsDiff32;
   if (count < 2) {
     *newCount = count;
     return;
@@ -138,9 +136,9 @@ void PolySimplify(std::int32_t tolerance, tagPOINT* points, int count, int* newC
     const tagPOINT p = points[j];
     const std::int32_t px = static_cast<std::int32_t>(p.x);
     const std::int32_t py = static_cast<std::int32_t>(p.y);
-    const std::int32_t distX = AbsWrap32(SubWrap32(px, refX));
-    const std::int32_t distY = AbsWrap32(SubWrap32(py, refY));
-    const bool kept = AddWrap32(distX, distY) > tolerance;
+    // Up to 2^33, exact in 64 bits for any coordinates.
+    const std::int64_t dist = static_cast<std::int64_t>(AbsDiff32(px, refX)) + AbsDiff32(py, refY);
+    const bool kept = dist > tolerance;
     points[k] = p;
     refX = kept ? px : refX;
     refY = kept ? py : refY;
