@@ -202,7 +202,7 @@ double ExactDeviation(const tagPOINT& p, const tagPOINT& a, const tagPOINT& b) {
 
 TEST(SquaredDeviation, MatchesExactStepsOverTheFullRange) {
   SeededRng rng(0xDE71);
-  for (int i = 0; i < 20000; ++i) {
+  for (int i = 0; i < 5000; ++i) {
     // Every other chord short, so that all three branches are met.
     const tagPOINT a = Pt(rng.Int(kMin, kMax), rng.Int(kMin, kMax));
     const tagPOINT b = i % 2 == 0 ? Pt(rng.Int(kMin, kMax), rng.Int(kMin, kMax))
