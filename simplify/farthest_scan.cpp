@@ -67,26 +67,35 @@ struct PlainReading {
   double crossSq;  // 0 when off
 };
 
-PlainReading ReadPlain(const PlainChord& c, const tagPOINT& p) {
+inline PlainReading ReadPlain(const PlainChord& c, const tagPOINT& p) {
   const std::int32_t px = static_cast<std::int32_t>(p.x);
   const std::int32_t py = static_cast<std::int32_t>(p.y);
   const std::int32_t ex = px - c.ax;
   const std::int32_t ey = py - c.ay;
-  const std::int32_t ux = px - c.bx;
-  const std::int32_t uy = py - c.by;
   PlainReading r;
   r.dot = ex * c.dx + ey * c.dy;
-  r.on = (r.dot > 0) & (r.dot <= c.lenSq);
-  const std::int32_t off = r.dot <= 0 ? ex * ex + ey * ey : ux * ux + uy * uy;
-  r.offDev = r.on ? 0 : off;
+  r.on = false;
+  r.crossSq = 0.0;
+  if (r.dot <= 0) {
+    r.offDev = ex * ex + ey * ey;
+    return r;
+  }
+  if (r.dot > c.lenSq) {
+    const std::int32_t ux = px - c.bx;
+    const std::int32_t uy = py - c.by;
+    r.offDev = ux * ux + uy * uy;
+    return r;
+  }
+  r.on = true;
+  r.offDev = 0;
   const double cross = static_cast<double>(ex) * c.dyD - static_cast<double>(ey) * c.dxD;
-  r.crossSq = r.on ? cross * cross : 0.0;
+  r.crossSq = cross * cross;
   return r;
 }
 
 // The squared deviation of a point read as on the chord: to the foot of
 // the perpendicular, truncated to integers.
-std::int32_t FootDeviation(const PlainChord& c, const tagPOINT& p, std::int32_t dot) {
+inline std::int32_t FootDeviation(const PlainChord& c, const tagPOINT& p, std::int32_t dot) {
   const std::int32_t px = static_cast<std::int32_t>(p.x);
   const std::int32_t py = static_cast<std::int32_t>(p.y);
   const double r = static_cast<double>(dot) / c.lenSqD;
@@ -120,8 +129,8 @@ struct ScanLevel {
 
 // Measures points[i] unless its reading puts it below the level; a new
 // maximum raises the level.
-void MeasurePlain(const PlainChord& chord, const tagPOINT* points, int i, double stepBound,
-                  ScanLevel* scan, double* maxDev, int* idx) {
+inline void MeasurePlain(const PlainChord& chord, const tagPOINT* points, int i, double stepBound,
+                         ScanLevel* scan, double* maxDev, int* idx) {
   const PlainReading r = ReadPlain(chord, points[i]);
   if (r.on && r.crossSq <= scan->skipBelow) return;
   const std::int32_t dev = r.on ? FootDeviation(chord, points[i], r.dot) : r.offDev;
