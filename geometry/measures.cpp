@@ -95,9 +95,7 @@ int ComputeSegmentAngle(tagPOINT* start, tagPOINT* end, std::int32_t* angle) {
 }
 
 int WherePtLiesSegment(const tagPOINT* p, const tagPOINT* a, const tagPOINT* b) {
-  using tarnutil::detail::MulDiff128;
-  using tarnutil::detail::SatToInt32;
-  using tarnutil::detail::Sub128;
+  using tarnutil::detail::CrossSat32;
   using tarnutil::detail::Sub64;
   const std::int32_t ax = static_cast<std::int32_t>(a->x);
   const std::int32_t ay = static_cast<std::int32_t>(a->y);
@@ -107,7 +105,7 @@ int WherePtLiesSegment(const tagPOINT* p, const tagPOINT* a, const tagPOINT* b) 
   const std::int64_t aby = Sub64(static_cast<std::int32_t>(b->y), ay);
   // Exact, then narrowed: a cross product beyond the int range saturates
   // with its sign, so the side is always right.
-  return SatToInt32(Sub128(MulDiff128(apx, aby), MulDiff128(apy, abx)));
+  return CrossSat32(apx, aby, apy, abx);
 }
 
 float SIN(int degrees) {

@@ -112,9 +112,12 @@ constexpr std::int64_t MulDivTrunc64(std::int64_t a, std::int64_t b, std::int64_
 // Nearest 32-bit value: above INT32_MAX gives INT32_MAX, below INT32_MIN
 // gives INT32_MIN, with the sign of the right value.
 constexpr std::int32_t SatToInt32(std::int64_t v) {
-  return v > std::numeric_limits<std::int32_t>::max()   ? std::numeric_limits<std::int32_t>::max()
-         : v < std::numeric_limits<std::int32_t>::min() ? std::numeric_limits<std::int32_t>::min()
-                                                        : static_cast<std::int32_t>(v);
+  // Clamped from below, then from above: two selects, no branch.
+  const std::int64_t atLeastMin =
+      v < std::numeric_limits<std::int32_t>::min() ? std::numeric_limits<std::int32_t>::min() : v;
+  return static_cast<std::int32_t>(atLeastMin > std::numeric_limits<std::int32_t>::max()
+                                       ? std::numeric_limits<std::int32_t>::max()
+                                       : atLeastMin);
 }
 
 // A signed 128-bit integer in two's complement over two words, for sums of
@@ -193,6 +196,28 @@ constexpr std::int32_t SatToInt32(Wide128 a) {
   }
   return a.hi == 0 && a.lo <= 0x7FFFFFFFu ? static_cast<std::int32_t>(a.lo)
                                           : std::numeric_limits<std::int32_t>::max();
+}
+
+// a * b - c * d for differences of 32-bit values, exactly, narrowed as
+// SatToInt32 does. While every difference fits in 32 bits (as coordinates
+// within half the 32-bit range give) each product is a single 32 x 32 ->
+// 64-bit multiply, and their difference stays inside 64 bits: it is at most
+// 2^62 + 2^31 (2^31 - 1) in magnitude, as no difference reaches +2^31. Only
+// wider differences take the 128-bit path.
+constexpr std::int32_t CrossSat32(std::int64_t a, std::int64_t b, std::int64_t c, std::int64_t d) {
+  // Each biased value is below 2^32 exactly when its difference fits.
+  constexpr std::uint64_t bias = std::uint64_t{1} << 31;
+  const std::uint64_t biased =
+      (static_cast<std::uint64_t>(a) + bias) | (static_cast<std::uint64_t>(b) + bias) |
+      (static_cast<std::uint64_t>(c) + bias) | (static_cast<std::uint64_t>(d) + bias);
+  if ((biased >> 32) == 0) {
+    const std::int64_t ab =
+        static_cast<std::int64_t>(static_cast<std::int32_t>(a)) * static_cast<std::int32_t>(b);
+    const std::int64_t cd =
+        static_cast<std::int64_t>(static_cast<std::int32_t>(c)) * static_cast<std::int32_t>(d);
+    return SatToInt32(ab - cd);
+  }
+  return SatToInt32(Sub128(MulDiff128(a, b), MulDiff128(c, d)));
 }
 
 // Truncates toward zero like TruncToInt32, over the 64-bit range: beyond it

@@ -119,6 +119,7 @@ TEST(WideArithmetic, MatchesExactIntegers) {
     ASSERT_EQ(ToDouble128(sum), (ab + cd).ToDouble());
     ASSERT_EQ(ToDouble128(diff), (ab - cd).ToDouble());
     const std::int64_t narrowed = SatToInt32(diff);
+    ASSERT_EQ(CrossSat32(a, b, c, d), narrowed);
     ASSERT_EQ(narrowed, (ab - cd) > BigInt(kMax)   ? kMax
                         : (ab - cd) < BigInt(kMin) ? kMin
                                                    : (ab - cd).ToInt64());
@@ -145,6 +146,13 @@ TEST(WideArithmetic, EdgesOfTheRanges) {
   EXPECT_EQ(SatToInt32(std::int64_t{kMax} + 1), kMax);
   EXPECT_EQ(SatToInt32(std::int64_t{kMin} - 1), kMin);
   EXPECT_EQ(SatToInt32(Wide128{~std::uint64_t{0}, 0x80000000u}), kMin);
+  // Differences within 32 bits take the 64-bit path, at its extremes too;
+  // 2^31 takes the 128-bit one.
+  EXPECT_EQ(CrossSat32(kMax, kMax, -std::int64_t{kMax}, kMax), kMax);
+  EXPECT_EQ(CrossSat32(kMin, kMin, kMin, kMax), kMax);
+  EXPECT_EQ(CrossSat32(kMin, kMax, kMin, kMin), kMin);
+  EXPECT_EQ(CrossSat32(kMin, 1, kMin + 1, 1), -1);
+  EXPECT_EQ(CrossSat32(2147483648, 1, 2147483647, 1), 1);
   // Half a unit (2048) above 2^64 is a tie, to even; one more, shifted out
   // as the sticky bit, rounds up.
   EXPECT_EQ(ToDouble128(Wide128{1, 0x801}), 18446744073709551616.0 + 4096.0);
