@@ -61,7 +61,7 @@ double Distance(double x1, double y1, double x2, double y2) {
 }
 
 int ComputeSegmentAngle(tagPOINT* start, tagPOINT* end, std::int32_t* angle) {
-  using tarnutil::detail::Sub64;
+  using tarnutil::detail::SubToDouble;
   using tarnutil::detail::TruncToInt32;
   if (start == nullptr || end == nullptr || angle == nullptr) return 0;
   const std::int32_t sx = static_cast<std::int32_t>(start->x);
@@ -82,8 +82,8 @@ int ComputeSegmentAngle(tagPOINT* start, tagPOINT* end, std::int32_t* angle) {
     // Through float on purpose: differences beyond 2^24 lose their low bits.
     // The 33-bit difference is exact in double, so the float step is the
     // one rounding, as from a 32-bit integer.
-    const float dxF = static_cast<float>(static_cast<double>(Sub64(ex, sx)));
-    const float dyF = static_cast<float>(static_cast<double>(Sub64(ey, sy)));
+    const float dxF = static_cast<float>(SubToDouble(ex, sx));
+    const float dyF = static_cast<float>(SubToDouble(ey, sy));
     const double d =
         std::atan2(static_cast<double>(dyF), static_cast<double>(dxF)) * segmentRad2deg;
     // Toward zero, so directions just below 0 degrees round up to 0.

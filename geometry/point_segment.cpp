@@ -53,7 +53,7 @@ double DistOfP2L_1(double px, double py, double x1, double y1, double x2, double
 std::int32_t DistOfP2L(std::int32_t px, std::int32_t py, std::int32_t x1, std::int32_t y1,
                        std::int32_t x2, std::int32_t y2, tagPOINT& foot, int* flag) {
   using tarnutil::detail::AbsDiff32;
-  using tarnutil::detail::Sub64;
+  using tarnutil::detail::SubToDouble;
   using tarnutil::detail::TruncToInt32;
   using tarnutil::detail::TruncToInt64;
   // The foot in 64 bits: it lies on the segment's line within |P - A| of A,
@@ -69,7 +69,7 @@ std::int32_t DistOfP2L(std::int32_t px, std::int32_t py, std::int32_t x1, std::i
   } else {
     // Both differences are non-zero 33-bit values, exact in double, so k,
     // k2 and den are finite and non-zero.
-    const double k = static_cast<double>(Sub64(y2, y1)) / static_cast<double>(Sub64(x2, x1));
+    const double k = SubToDouble(y2, y1) / SubToDouble(x2, x1);
     const double k2 = -1.0 / k;
     const double den = k - k2;
     const double pxD = px;

@@ -77,14 +77,23 @@ constexpr std::int64_t Sub64(std::int32_t a, std::int32_t b) {
   return static_cast<std::int64_t>(a) - static_cast<std::int64_t>(b);
 }
 
+// Exact a - b as a double: both values and their 33-bit difference are
+// exact in a double's 53 bits. No 64-bit integer step, which 32-bit ARM
+// converts to double only through a library call.
+constexpr double SubToDouble(std::int32_t a, std::int32_t b) {
+  return static_cast<double>(a) - static_cast<double>(b);
+}
+
 // |d| of a difference of two 32-bit values (|d| <= 2^32 - 1), exactly.
 constexpr std::uint32_t Magnitude32(std::int64_t d) {
   return static_cast<std::uint32_t>(d < 0 ? -d : d);
 }
 
-// |a - b| exactly; at most 2^32 - 1, so it fits 32 unsigned bits.
+// |a - b| exactly; at most 2^32 - 1, so it fits 32 unsigned bits. In 32-bit
+// steps: the unsigned difference of the larger and the smaller is exact.
 constexpr std::uint32_t AbsDiff32(std::int32_t a, std::int32_t b) {
-  return Magnitude32(Sub64(a, b));
+  return a >= b ? static_cast<std::uint32_t>(a) - static_cast<std::uint32_t>(b)
+                : static_cast<std::uint32_t>(b) - static_cast<std::uint32_t>(a);
 }
 
 // Exact product of two 32-bit magnitudes: one multiply instruction on x86-64
