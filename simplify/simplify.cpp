@@ -124,10 +124,6 @@ void PolySimplify(std::int32_t tolerance, tagPOINT* points, int count, int* newC
     *newCount = count;
     return;
   }
-  const bool negativeTolerance = tolerance < 0;
-  // Only read when tolerance >= 0; tol - distY wraps only where distY > tol
-  // decides already.
-  const std::uint32_t tol = static_cast<std::uint32_t>(negativeTolerance ? 0 : tolerance);
   int k = 1;
   // The last kept point, points[k - 1], held in registers.
   std::int32_t refX = static_cast<std::int32_t>(points[0].x);
@@ -140,11 +136,9 @@ void PolySimplify(std::int32_t tolerance, tagPOINT* points, int count, int* newC
     const tagPOINT p = points[j];
     const std::int32_t px = static_cast<std::int32_t>(p.x);
     const std::int32_t py = static_cast<std::int32_t>(p.y);
-    // distX + distY > tolerance, exactly, without a 33-bit sum: past a
-    // tolerance below 0 or a distY above it, or distX above what distY leaves.
-    const std::uint32_t distX = AbsDiff32(px, refX);
-    const std::uint32_t distY = AbsDiff32(py, refY);
-    const bool kept = negativeTolerance | (distY > tol) | (distX > tol - distY);
+    // Up to 2^33 - 2, exact in 64 bits for any coordinates.
+    const std::int64_t dist = static_cast<std::int64_t>(AbsDiff32(px, refX)) + AbsDiff32(py, refY);
+    const bool kept = dist > tolerance;
     points[k] = p;
     refX = kept ? px : refX;
     refY = kept ? py : refY;

@@ -365,17 +365,18 @@ TEST(PolySimplifyInt2D, DroppedPointsStayNearTheLineOnFullRangeTracks) {
     PolySimplifyInt2D(tolerance, pts.data(), static_cast<int>(pts.size()), &kept);
     const double allowed = std::sqrt(std::sqrt(static_cast<double>(tolerance))) + std::sqrt(2.0);
     // Walk the track along the kept points (a subsequence of it).
-    int k = 0;
+    const std::size_t keptCount = static_cast<std::size_t>(kept);
+    std::size_t k = 0;
     for (std::size_t i = 0; i < track.size(); ++i) {
       const tagPOINT& p = track[i];
       // The last kept point is the track's last, whatever it repeats.
-      const bool last = k + 1 == kept;
-      if (k < kept && p.x == pts[k].x && p.y == pts[k].y && last == (i + 1 == track.size())) {
+      const bool last = k + 1 == keptCount;
+      if (k < keptCount && p.x == pts[k].x && p.y == pts[k].y && last == (i + 1 == track.size())) {
         ++k;
         continue;
       }
-      ASSERT_GT(k, 0);
-      ASSERT_LT(k, kept);
+      ASSERT_GT(k, 0u);
+      ASSERT_LT(k, keptCount);
       const double ax = pts[k - 1].x, ay = pts[k - 1].y, bx = pts[k].x, by = pts[k].y;
       const double dx = bx - ax, dy = by - ay;
       double t = ((p.x - ax) * dx + (p.y - ay) * dy) / (dx * dx + dy * dy);
@@ -383,7 +384,7 @@ TEST(PolySimplifyInt2D, DroppedPointsStayNearTheLineOnFullRangeTracks) {
       const double dist = std::hypot(p.x - (ax + t * dx), p.y - (ay + t * dy));
       ASSERT_LE(dist, allowed + 1e-9 * std::hypot(dx, dy)) << "dropped point " << i;
     }
-    ASSERT_EQ(k, kept);
+    ASSERT_EQ(k, keptCount);
   }
 }
 

@@ -89,11 +89,9 @@ constexpr std::uint32_t Magnitude32(std::int64_t d) {
   return static_cast<std::uint32_t>(d < 0 ? -d : d);
 }
 
-// |a - b| exactly; at most 2^32 - 1, so it fits 32 unsigned bits. In 32-bit
-// steps: the unsigned difference of the larger and the smaller is exact.
+// |a - b| exactly; at most 2^32 - 1, so it fits 32 unsigned bits.
 constexpr std::uint32_t AbsDiff32(std::int32_t a, std::int32_t b) {
-  return a >= b ? static_cast<std::uint32_t>(a) - static_cast<std::uint32_t>(b)
-                : static_cast<std::uint32_t>(b) - static_cast<std::uint32_t>(a);
+  return Magnitude32(Sub64(a, b));
 }
 
 // Exact product of two 32-bit magnitudes: one multiply instruction on x86-64
