@@ -51,6 +51,17 @@ struct IntCase {
   int flag;
 };
 
+void ExpectIntCase(const IntCase& c) {
+  SCOPED_TRACE(testing::Message() << "point " << c.px << "," << c.py << " segment " << c.x1 << ","
+                                  << c.y1 << "-" << c.x2 << "," << c.y2);
+  tagPOINT foot{-1, -1};
+  int flag = -1;
+  EXPECT_EQ(DistOfP2L(c.px, c.py, c.x1, c.y1, c.x2, c.y2, foot, &flag), c.distance);
+  EXPECT_EQ(static_cast<std::int32_t>(foot.x), c.fx);
+  EXPECT_EQ(static_cast<std::int32_t>(foot.y), c.fy);
+  EXPECT_EQ(flag, c.flag);
+}
+
 TEST(DistOfP2L, KnownProjections) {
   const IntCase cases[] = {
       {5, 3, 0, 0, 10, 0, 5, 0, 3, 1},
@@ -65,16 +76,7 @@ TEST(DistOfP2L, KnownProjections) {
       // Foot (-3, 0) is outside; Manhattan sums 5 and 10: the first end.
       {-3, -2, 0, 0, 4, 1, 0, 0, 3, 0},
   };
-  for (const IntCase& c : cases) {
-    SCOPED_TRACE(testing::Message() << "point " << c.px << "," << c.py << " segment " << c.x1 << ","
-                                    << c.y1 << "-" << c.x2 << "," << c.y2);
-    tagPOINT foot{-1, -1};
-    int flag = -1;
-    EXPECT_EQ(DistOfP2L(c.px, c.py, c.x1, c.y1, c.x2, c.y2, foot, &flag), c.distance);
-    EXPECT_EQ(static_cast<std::int32_t>(foot.x), c.fx);
-    EXPECT_EQ(static_cast<std::int32_t>(foot.y), c.fy);
-    EXPECT_EQ(flag, c.flag);
-  }
+  for (const IntCase& c : cases) ExpectIntCase(c);
 }
 
 // Differences of up to 2^32 - 1 keep their sign: in 32 bits the slope of
@@ -101,16 +103,7 @@ TEST(DistOfP2L, DifferencesBeyond32Bits) {
       // wrap negative and win).
       {hi, 0, lo, hi, lo, hi - 10, lo, hi - 10, hi, 0},
   };
-  for (const IntCase& c : cases) {
-    SCOPED_TRACE(testing::Message() << "point " << c.px << "," << c.py << " segment " << c.x1 << ","
-                                    << c.y1 << "-" << c.x2 << "," << c.y2);
-    tagPOINT foot{-1, -1};
-    int flag = -1;
-    EXPECT_EQ(DistOfP2L(c.px, c.py, c.x1, c.y1, c.x2, c.y2, foot, &flag), c.distance);
-    EXPECT_EQ(static_cast<std::int32_t>(foot.x), c.fx);
-    EXPECT_EQ(static_cast<std::int32_t>(foot.y), c.fy);
-    EXPECT_EQ(flag, c.flag);
-  }
+  for (const IntCase& c : cases) ExpectIntCase(c);
 }
 
 TEST(DistOfP2L, NullFlagGivesTheSameResult) {
