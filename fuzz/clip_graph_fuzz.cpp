@@ -48,8 +48,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (pointsArg == nullptr || outArg == nullptr || count < 1) {
     TARNUTIL_FUZZ_CHECK(written == 0);
   } else {
-    // The rectangle comes back with bottom <= top.
+    // The rectangle comes back with bottom <= top, and, whatever the
+    // coordinates, every clipped point lies inside it.
     TARNUTIL_FUZZ_CHECK(rect.bottom <= rect.top);
+    for (std::int32_t i = 0; i < written; ++i) {
+      const tagPOINT& p = out[static_cast<std::size_t>(i)];
+      TARNUTIL_FUZZ_CHECK(p.x >= rect.left && p.x <= rect.right);
+      TARNUTIL_FUZZ_CHECK(p.y >= rect.bottom && p.y <= rect.top);
+    }
   }
   return 0;
 }

@@ -61,7 +61,7 @@ double Distance(double x1, double y1, double x2, double y2) {
 }
 
 int ComputeSegmentAngle(tagPOINT* start, tagPOINT* end, std::int32_t* angle) {
-  using tarnutil::detail::SubWrap32;
+  using tarnutil::detail::SubToDouble;
   using tarnutil::detail::TruncToInt32;
   if (start == nullptr || end == nullptr || angle == nullptr) return 0;
   const std::int32_t sx = static_cast<std::int32_t>(start->x);
@@ -80,8 +80,10 @@ int ComputeSegmentAngle(tagPOINT* start, tagPOINT* end, std::int32_t* angle) {
     n = sy < ey ? angleUp : angleDown;
   } else {
     // Through float on purpose: differences beyond 2^24 lose their low bits.
-    const float dxF = static_cast<float>(SubWrap32(ex, sx));
-    const float dyF = static_cast<float>(SubWrap32(ey, sy));
+    // The 33-bit difference is exact in double, so the float step is the
+    // one rounding, as from a 32-bit integer.
+    const float dxF = static_cast<float>(SubToDouble(ex, sx));
+    const float dyF = static_cast<float>(SubToDouble(ey, sy));
     const double d =
         std::atan2(static_cast<double>(dyF), static_cast<double>(dxF)) * segmentRad2deg;
     // Toward zero, so directions just below 0 degrees round up to 0.
@@ -93,17 +95,17 @@ int ComputeSegmentAngle(tagPOINT* start, tagPOINT* end, std::int32_t* angle) {
 }
 
 int WherePtLiesSegment(const tagPOINT* p, const tagPOINT* a, const tagPOINT* b) {
-  using tarnutil::detail::MulWrap32;
-  using tarnutil::detail::SubWrap32;
-  const std::int32_t apx =
-      SubWrap32(static_cast<std::int32_t>(p->x), static_cast<std::int32_t>(a->x));
-  const std::int32_t apy =
-      SubWrap32(static_cast<std::int32_t>(p->y), static_cast<std::int32_t>(a->y));
-  const std::int32_t abx =
-      SubWrap32(static_cast<std::int32_t>(b->x), static_cast<std::int32_t>(a->x));
-  const std::int32_t aby =
-      SubWrap32(static_cast<std::int32_t>(b->y), static_cast<std::int32_t>(a->y));
-  return SubWrap32(MulWrap32(apx, aby), MulWrap32(apy, abx));
+  using tarnutil::detail::CrossSat32;
+  using tarnutil::detail::Sub64;
+  const std::int32_t ax = static_cast<std::int32_t>(a->x);
+  const std::int32_t ay = static_cast<std::int32_t>(a->y);
+  const std::int64_t apx = Sub64(static_cast<std::int32_t>(p->x), ax);
+  const std::int64_t apy = Sub64(static_cast<std::int32_t>(p->y), ay);
+  const std::int64_t abx = Sub64(static_cast<std::int32_t>(b->x), ax);
+  const std::int64_t aby = Sub64(static_cast<std::int32_t>(b->y), ay);
+  // Exact, then narrowed: a cross product beyond the int range saturates
+  // with its sign, so the side is always right.
+  return CrossSat32(apx, aby, apy, abx);
 }
 
 float SIN(int degrees) {

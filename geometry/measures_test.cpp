@@ -7,6 +7,9 @@
 #include <cmath>
 #include <cstdint>
 
+#include "testing/exact_reference.h"
+#include "testing/testing.h"
+
 namespace {
 
 using tarnutil::detail::cosTable;
@@ -39,13 +42,30 @@ TEST(ComputeSegmentAngle, DirectionsFromOrigin) {
   }
 }
 
-TEST(ComputeSegmentAngle, DifferencesWrapAround) {
-  // x difference INT32_MAX - INT32_MIN wraps to -1: the direction (-1, 1).
-  tagPOINT from{INT32_MIN, 0};
-  tagPOINT to{INT32_MAX, 1};
-  std::int32_t angle = -1;
-  EXPECT_EQ(ComputeSegmentAngle(&from, &to, &angle), 1);
-  EXPECT_EQ(angle, 135);
+// Differences up to 2^32 - 1 keep their sign and size; in 32 bits
+// INT32_MAX - INT32_MIN would read as -1.
+TEST(ComputeSegmentAngle, DifferencesBeyond32Bits) {
+  struct Case {
+    tagPOINT from, to;
+    std::int32_t expected;
+  };
+  const Case cases[] = {
+      {{INT32_MIN, 0}, {INT32_MAX, 1}, 0},
+      {{INT32_MAX, 0}, {INT32_MIN, 1}, 180},
+      {{INT32_MIN, INT32_MIN}, {INT32_MAX, INT32_MAX}, 45},
+      {{INT32_MAX, INT32_MAX}, {INT32_MIN, INT32_MIN}, 226},
+      // -89.99999998 + 0.5 truncates toward zero to -89.
+      {{0, INT32_MAX}, {1, INT32_MIN}, 271},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message()
+                 << c.from.x << "," << c.from.y << " to " << c.to.x << "," << c.to.y);
+    tagPOINT from = c.from;
+    tagPOINT to = c.to;
+    std::int32_t angle = -1;
+    EXPECT_EQ(ComputeSegmentAngle(&from, &to, &angle), 1);
+    EXPECT_EQ(angle, c.expected);
+  }
 }
 
 TEST(ComputeSegmentAngle, EqualPointsWriteZeroAndFail) {
@@ -77,13 +97,38 @@ TEST(WherePtLiesSegment, SignTellsTheSide) {
       {{20, 0}, {0, 0}, {10, 0}, 0},
       {{-7, 3}, {-7, 3}, {12, -40}, 0},
       {{12, -40}, {-7, 3}, {12, -40}, 0},
-      // 65536 * 65536 wraps to 0 in 32 bits.
-      {{65536, 0}, {0, 0}, {0, 65536}, 0},
-      {{INT32_MAX, INT32_MIN}, {INT32_MIN, INT32_MAX}, {0, 0}, -1},
+      // Products beyond 32 bits whose difference fits: exact.
+      {{65536, 65536}, {0, 0}, {65537, 65536}, -65536},
+      {{46341, 46340}, {0, 0}, {46340, 46339}, -1},
+      // Beyond the int range: saturated, with the exact value's sign.
+      {{65536, 0}, {0, 0}, {0, 65536}, INT_MAX},
+      {{0, 65536}, {0, 0}, {65536, 0}, INT_MIN},
+      {{INT32_MAX, INT32_MIN}, {INT32_MIN, INT32_MAX}, {0, 0}, INT_MAX},
   };
   for (const SideCase& c : cases) {
     SCOPED_TRACE(testing::Message() << c.p.x << "," << c.p.y << " from " << c.a.x << "," << c.a.y);
     EXPECT_EQ(WherePtLiesSegment(&c.p, &c.a, &c.b), c.expected);
+  }
+}
+
+// Full-range points: the sign is always the exact cross product's, and the
+// value is exact wherever it fits an int.
+TEST(WherePtLiesSegment, MatchesExactCrossProduct) {
+  using tarnutil::testing::BigInt;
+  tarnutil::testing::SeededRng rng(0x51DE);
+  for (int i = 0; i < 5000; ++i) {
+    // Every fourth point lies near the line, where the sign is delicate.
+    tagPOINT a{rng.Int(INT32_MIN, INT32_MAX), rng.Int(INT32_MIN, INT32_MAX)};
+    tagPOINT b{rng.Int(INT32_MIN, INT32_MAX), rng.Int(INT32_MIN, INT32_MAX)};
+    tagPOINT p{rng.Int(INT32_MIN, INT32_MAX), rng.Int(INT32_MIN, INT32_MAX)};
+    if (i % 4 == 0) p = tagPOINT{a.x / 2 + b.x / 2, a.y / 2 + b.y / 2 + rng.Int(-2, 2)};
+    const BigInt cross =
+        (BigInt(p.x) - a.x) * (BigInt(b.y) - a.y) - (BigInt(p.y) - a.y) * (BigInt(b.x) - a.x);
+    const std::int64_t expected = cross > BigInt(INT_MAX)   ? INT_MAX
+                                  : cross < BigInt(INT_MIN) ? INT_MIN
+                                                            : cross.ToInt64();
+    ASSERT_EQ(WherePtLiesSegment(&p, &a, &b), expected)
+        << p.x << "," << p.y << " from " << a.x << "," << a.y << " to " << b.x << "," << b.y;
   }
 }
 

@@ -51,6 +51,17 @@ struct IntCase {
   int flag;
 };
 
+void ExpectIntCase(const IntCase& c) {
+  SCOPED_TRACE(testing::Message() << "point " << c.px << "," << c.py << " segment " << c.x1 << ","
+                                  << c.y1 << "-" << c.x2 << "," << c.y2);
+  tagPOINT foot{-1, -1};
+  int flag = -1;
+  EXPECT_EQ(DistOfP2L(c.px, c.py, c.x1, c.y1, c.x2, c.y2, foot, &flag), c.distance);
+  EXPECT_EQ(static_cast<std::int32_t>(foot.x), c.fx);
+  EXPECT_EQ(static_cast<std::int32_t>(foot.y), c.fy);
+  EXPECT_EQ(flag, c.flag);
+}
+
 TEST(DistOfP2L, KnownProjections) {
   const IntCase cases[] = {
       {5, 3, 0, 0, 10, 0, 5, 0, 3, 1},
@@ -65,16 +76,34 @@ TEST(DistOfP2L, KnownProjections) {
       // Foot (-3, 0) is outside; Manhattan sums 5 and 10: the first end.
       {-3, -2, 0, 0, 4, 1, 0, 0, 3, 0},
   };
-  for (const IntCase& c : cases) {
-    SCOPED_TRACE(testing::Message() << "point " << c.px << "," << c.py << " segment " << c.x1 << ","
-                                    << c.y1 << "-" << c.x2 << "," << c.y2);
-    tagPOINT foot{-1, -1};
-    int flag = -1;
-    EXPECT_EQ(DistOfP2L(c.px, c.py, c.x1, c.y1, c.x2, c.y2, foot, &flag), c.distance);
-    EXPECT_EQ(static_cast<std::int32_t>(foot.x), c.fx);
-    EXPECT_EQ(static_cast<std::int32_t>(foot.y), c.fy);
-    EXPECT_EQ(flag, c.flag);
-  }
+  for (const IntCase& c : cases) ExpectIntCase(c);
+}
+
+// Differences of up to 2^32 - 1 keep their sign: in 32 bits the slope of
+// the third row would read as -1, and the Manhattan sums of the others
+// would pick the wrong end.
+TEST(DistOfP2L, DifferencesBeyond32Bits) {
+  constexpr std::int32_t lo = INT32_MIN;
+  constexpr std::int32_t hi = INT32_MAX;
+  const IntCase cases[] = {
+      // Horizontal: the foot (hi, lo) lies beyond the second end, which is
+      // nearer; sqrt((2^32 - 11)^2 + (2^32 - 1)^2) saturates.
+      {hi, hi, lo, lo, lo + 10, lo, lo + 10, lo, hi, 0},
+      // Foot beyond B = (lo + 1000, 1000); the Manhattan sums tie at
+      // 2^32 - 1, so the second end; its distance to P saturates too.
+      {hi, 0, lo, 0, lo + 1000, 1000, lo + 1000, 1000, hi, 0},
+      // The line through (lo + 1, -1) and (hi, 1) passes (0, 0); the foot of
+      // (0, 5) lies within 1e-8 of it.
+      {0, 5, lo + 1, -1, hi, 1, 0, 0, 5, 1},
+      // A foot on a full-range segment at (1.9999999995, lo + 1.0000000011),
+      // 2^32 - 2 from P: the distance saturates.
+      {0, hi, lo, lo, hi, lo + 2, 1, lo + 1, hi, 1},
+      // Vertical: the foot (lo, 0) lies below the segment; Manhattan sums
+      // 2^32 - 1 + hi and 2^32 - 1 + hi - 10 (in 32 bits the first would
+      // wrap negative and win).
+      {hi, 0, lo, hi, lo, hi - 10, lo, hi - 10, hi, 0},
+  };
+  for (const IntCase& c : cases) ExpectIntCase(c);
 }
 
 TEST(DistOfP2L, NullFlagGivesTheSameResult) {

@@ -1,3 +1,4 @@
+// Sutherland-Hodgman clipping of integer polygons, pipelined stage by stage.
 #include "geometry/polygon_clip.h"
 
 #include <tarnutil/tarnutil.h>
@@ -6,6 +7,7 @@
 #include <new>
 #include <utility>
 
+#include "memory/small_object.h"
 #include "util/exact.h"
 
 namespace tarnutil {
@@ -15,8 +17,6 @@ namespace {
 // Each stage's first point lives in a block of exactly one point's size.
 constexpr unsigned int firstPointBytes = 8;
 static_assert(sizeof(tagPOINT) == firstPointBytes, "a point is two 32-bit coordinates");
-
-constexpr std::int32_t lastStage = clipStageCount - 1;
 
 // Fields are LONG on Windows and int32_t elsewhere; both are 32 bits wide.
 std::int32_t X(const tagPOINT& p) {
@@ -28,32 +28,15 @@ std::int32_t Y(const tagPOINT& p) {
 
 bool InsideClipEdge(const tagPOINT& p, std::int32_t stage, const tagRECT& rect) {
   switch (stage) {
-    case 0:
+    case stageLeft:
       return X(p) >= static_cast<std::int32_t>(rect.left);
-    case 1:
+    case stageRight:
       return X(p) <= static_cast<std::int32_t>(rect.right);
-    case 2:
+    case stageBottom:
       return Y(p) >= static_cast<std::int32_t>(rect.bottom);
     default:
       return Y(p) <= static_cast<std::int32_t>(rect.top);
   }
-}
-
-void AppendPoint(const tagPOINT& p, tagPOINT* out, std::int32_t* outCount) {
-  out[*outCount] = p;
-  *outCount = AddWrap32(*outCount, 1);
-}
-
-// Hands a crossing point from the given stage to the next one, or to the
-// output after the last stage.
-int PassCrossing(const tagPOINT& crossing, std::int32_t stage, const tagRECT& rect, tagPOINT* out,
-                 std::int32_t* outCount, tagPOINT* first[clipStageCount],
-                 tagPOINT last[clipStageCount]) {
-  if (stage < lastStage) {
-    return ClipPolygonPoint(crossing, stage + 1, rect, out, outCount, first, last);
-  }
-  AppendPoint(crossing, out, outCount);
-  return 1;
 }
 
 }  // namespace
@@ -64,64 +47,86 @@ int CrossesClipEdge(tagPOINT a, tagPOINT b, std::int32_t stage, const tagRECT& r
 
 tagPOINT* ClipEdgeIntersection(tagPOINT* result, tagPOINT a, tagPOINT b, std::int32_t stage,
                                const tagRECT& rect) {
-  if (stage == 0 || stage == 1) {
-    const std::int32_t edge = static_cast<std::int32_t>(stage == 0 ? rect.left : rect.right);
+  if (stage == stageLeft || stage == stageRight) {
+    const std::int32_t edge =
+        static_cast<std::int32_t>(stage == stageLeft ? rect.left : rect.right);
     std::int32_t y = Y(b);
     if (X(a) != X(b)) {
-      // (E - B.x) * (A.y - B.y) first, then one truncating division.
-      const std::int32_t num = MulWrap32(SubWrap32(edge, X(b)), SubWrap32(Y(a), Y(b)));
-      y = AddWrap32(Y(b), DivTrunc32(num, SubWrap32(X(a), X(b))));
+      // (E - B.x) * (A.y - B.y) first, then one truncating division, exact
+      // for any coordinates.
+      const std::int64_t step =
+          MulDivTrunc64(Sub64(edge, X(b)), Sub64(Y(a), Y(b)), Sub64(X(a), X(b)));
+      y = SatToInt32(Y(b) + step);
     }
     result->x = edge;
     result->y = y;
     return result;
   }
-  const std::int32_t edge = static_cast<std::int32_t>(stage == 2 ? rect.bottom : rect.top);
+  const std::int32_t edge =
+      static_cast<std::int32_t>(stage == stageBottom ? rect.bottom : rect.top);
   std::int32_t x = X(b);
   if (Y(a) != Y(b)) {
-    const std::int32_t num = MulWrap32(SubWrap32(edge, Y(b)), SubWrap32(X(a), X(b)));
-    x = AddWrap32(X(b), DivTrunc32(num, SubWrap32(Y(a), Y(b))));
+    const std::int64_t step =
+        MulDivTrunc64(Sub64(edge, Y(b)), Sub64(X(a), X(b)), Sub64(Y(a), Y(b)));
+    x = SatToInt32(X(b) + step);
   }
   result->x = x;
   result->y = edge;
   return result;
 }
 
-int ClipPolygonPoint(tagPOINT p, std::int32_t stage, const tagRECT& rect, tagPOINT* out,
-                     std::int32_t* outCount, tagPOINT* first[clipStageCount],
-                     tagPOINT last[clipStageCount]) {
+ClipPipeline::ClipPipeline(const tagRECT& rect, tagPOINT* out) : rect_(rect), out_(out) {}
+
+ClipPipeline::~ClipPipeline() {
+  for (tagPOINT* block : first_) {
+    if (block != nullptr) sfree(block);
+  }
+}
+
+int ClipPipeline::ClipPolygonPoint(tagPOINT p, std::int32_t stage) {
   for (; stage < clipStageCount; ++stage) {
-    if (first[stage] == nullptr) {
+    if (first_[stage] == nullptr) {
+      // From smalloc's pool: the call's only allocation, eight bytes without a trip to the heap.
       void* block = smalloc(firstPointBytes);
       if (block == nullptr) return 0;
-      first[stage] = ::new (block) tagPOINT(p);
-    } else if (CrossesClipEdge(p, last[stage], stage, rect) != 0) {
+      first_[stage] = ::new (block) tagPOINT(p);
+    } else if (CrossesClipEdge(p, last_[stage], stage, rect_) != 0) {
       tagPOINT crossing;
-      ClipEdgeIntersection(&crossing, p, last[stage], stage, rect);
-      if (PassCrossing(crossing, stage, rect, out, outCount, first, last) == 0) return 0;
+      ClipEdgeIntersection(&crossing, p, last_[stage], stage, rect_);
+      if (PassCrossing(crossing, stage) == 0) return 0;
     }
-    last[stage] = p;
-    if (!InsideClipEdge(p, stage, rect)) return 1;
-    if (stage == lastStage) {
-      AppendPoint(p, out, outCount);
+    last_[stage] = p;
+    if (!InsideClipEdge(p, stage, rect_)) return 1;
+    if (stage == stageTop) {
+      Append(p);
       return 1;
     }
   }
   return 1;
 }
 
-int ClosePolygonClip(const tagRECT& rect, tagPOINT* out, std::int32_t* outCount,
-                     tagPOINT* first[clipStageCount], tagPOINT last[clipStageCount]) {
+int ClipPipeline::ClosePolygonClip() {
   // Pipeline order: an earlier stage's closing crossing reaches the later
   // stages before they close.
-  for (std::int32_t stage = 0; stage < clipStageCount; ++stage) {
-    if (first[stage] == nullptr) continue;
-    if (CrossesClipEdge(last[stage], *first[stage], stage, rect) == 0) continue;
+  for (std::int32_t stage = stageLeft; stage < clipStageCount; ++stage) {
+    if (first_[stage] == nullptr) continue;
+    if (CrossesClipEdge(last_[stage], *first_[stage], stage, rect_) == 0) continue;
     tagPOINT crossing;
-    ClipEdgeIntersection(&crossing, last[stage], *first[stage], stage, rect);
-    if (PassCrossing(crossing, stage, rect, out, outCount, first, last) == 0) return 0;
+    ClipEdgeIntersection(&crossing, last_[stage], *first_[stage], stage, rect_);
+    if (PassCrossing(crossing, stage) == 0) return 0;
   }
   return 1;
+}
+
+int ClipPipeline::PassCrossing(const tagPOINT& crossing, std::int32_t stage) {
+  if (stage < stageTop) return ClipPolygonPoint(crossing, stage + 1);
+  Append(crossing);
+  return 1;
+}
+
+void ClipPipeline::Append(const tagPOINT& p) {
+  out_[outCount_] = p;
+  outCount_ = AddWrap32(outCount_, 1);
 }
 
 }  // namespace detail
@@ -129,24 +134,17 @@ int ClosePolygonClip(const tagRECT& rect, tagPOINT* out, std::int32_t* outCount,
 
 std::int32_t clipGraph(tagRECT* rect, tagPOINT* points, std::int32_t count, tagPOINT* out,
                        int open) {
-  using tarnutil::detail::clipStageCount;
+  using tarnutil::detail::stageLeft;
   if (points == nullptr || out == nullptr || count < 1) return 0;
   if (rect->bottom > rect->top) std::swap(rect->top, rect->bottom);
 
-  std::int32_t outCount = 0;
-  tagPOINT* first[clipStageCount] = {};
-  tagPOINT last[clipStageCount] = {};
+  tarnutil::detail::ClipPipeline pipeline(*rect, out);
   int ok = 1;
   for (std::int32_t i = 0; i < count && ok != 0; ++i) {
-    ok = tarnutil::detail::ClipPolygonPoint(points[i], 0, *rect, out, &outCount, first, last);
+    ok = pipeline.ClipPolygonPoint(points[i], stageLeft);
   }
-  if (ok != 0 && open == 0) {
-    ok = tarnutil::detail::ClosePolygonClip(*rect, out, &outCount, first, last);
-  }
-  for (tagPOINT* block : first) {
-    if (block != nullptr) sfree(block);
-  }
-  // A failed block request comes before stage 3 holds its block, so nothing
-  // has been written to out then.
-  return ok != 0 ? outCount : 0;
+  if (ok != 0 && open == 0) ok = pipeline.ClosePolygonClip();
+  // A failed block request comes before the top stage holds its block, so
+  // nothing has been written to out then.
+  return ok != 0 ? pipeline.outCount() : 0;
 }

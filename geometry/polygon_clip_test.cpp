@@ -10,12 +10,13 @@
 #include <vector>
 
 #include "platform/platform.h"
+#include "testing/exact_reference.h"
 #include "testing/testing.h"
 
 namespace {
 
 using tarnutil::detail::ClipEdgeIntersection;
-using tarnutil::detail::ClipPolygonPoint;
+using tarnutil::detail::ClipPipeline;
 using tarnutil::detail::clipStageCount;
 using tarnutil::detail::CrossesClipEdge;
 
@@ -45,8 +46,8 @@ std::int64_t OutputBound(std::int64_t count) {
   return count;
 }
 
-// Whole-list clipping in 64 bits, one edge at a time, as an independent
-// reference. The wrap-around edge is handled last with the first point as
+// Whole-list clipping in exact integers, one edge at a time, as an
+// independent reference. The wrap-around edge is handled last with the first point as
 // base, which is where the streaming clipper meets it.
 Pts ReferenceClip(Pts poly, std::int64_t left, std::int64_t top, std::int64_t right,
                   std::int64_t bottom, bool closed) {
@@ -63,7 +64,10 @@ Pts ReferenceClip(Pts poly, std::int64_t left, std::int64_t top, std::int64_t ri
       const std::int64_t da = onX ? a.first - b.first : a.second - b.second;
       const std::int64_t dOther = onX ? a.second - b.second : a.first - b.first;
       const std::int64_t toLine = lines[s] - (onX ? b.first : b.second);
-      const std::int64_t other = (onX ? b.second : b.first) + (da == 0 ? 0 : toLine * dOther / da);
+      // Exact for any coordinates: the product needs up to 65 bits.
+      const std::int64_t step =
+          da == 0 ? 0 : (tarnutil::testing::BigInt(toLine) * dOther / da).ToInt64();
+      const std::int64_t other = (onX ? b.second : b.first) + step;
       return onX ? std::make_pair(lines[s], other) : std::make_pair(other, lines[s]);
     };
     Pts next;
@@ -116,9 +120,13 @@ TEST(ClipEdgeIntersection, TruncatesTowardZeroFromBasePoint) {
       // Parallel to the edge line: the base point's free coordinate.
       {{0, 100, 100, 0}, 0, {7, 3}, {7, 9}, {0, 9}},
       {{0, 100, 100, 0}, 2, {3, 7}, {9, 7}, {9, 0}},
-      // Differences wrap: 2^31 / (2^32 - 1) becomes INT32_MIN / -1.
-      {{0, kMax, kMax, kMin}, 0, {kMax, 1}, {kMin, 0}, {0, kMin}},
-      {{kMin, kMax, kMax, 0}, 2, {1, kMax}, {0, kMin}, {kMin, 0}},
+      // Differences beyond 32 bits: 2^31 * 1 / (2^32 - 1) truncates to 0.
+      {{0, kMax, kMax, kMin}, 0, {kMax, 1}, {kMin, 0}, {0, 0}},
+      {{kMin, kMax, kMax, 0}, 2, {1, kMax}, {0, kMin}, {0, 0}},
+      // 2^31 * (2^31 - 1) / (2^32 - 1) = 1073741823.75; from the other end
+      // kMax - (2^31 - 1)^2 / (2^32 - 1) = kMax - 1073741823.25.
+      {{0, kMax, 100, kMin}, 0, {kMax, kMax}, {kMin, 0}, {0, 1073741823}},
+      {{0, kMax, 100, kMin}, 0, {kMin, 0}, {kMax, kMax}, {0, 1073741824}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(testing::Message() << "stage " << c.stage << " a " << c.a.x << "," << c.a.y);
@@ -130,24 +138,23 @@ TEST(ClipEdgeIntersection, TruncatesTowardZeroFromBasePoint) {
 
 TEST(ClipPolygonPoint, TakesFirstPointBlockOnlyWhenStageIsReached) {
   const tagRECT rect{0, 100, 100, 0};
-  tagPOINT* first[clipStageCount] = {};
-  tagPOINT last[clipStageCount] = {};
   tagPOINT out[4] = {};
-  std::int32_t count = 0;
-  ASSERT_EQ(ClipPolygonPoint(tagPOINT{-5, 50}, 0, rect, out, &count, first, last), 1);
-  ASSERT_NE(first[0], nullptr);
-  EXPECT_EQ(ToPts(first[0], 1), (Pts{{-5, 50}}));
-  EXPECT_EQ(first[1], nullptr);
-  EXPECT_EQ(first[2], nullptr);
-  EXPECT_EQ(first[3], nullptr);
-  EXPECT_EQ(count, 0);
+  ClipPipeline pipeline(rect, out);
+  ASSERT_EQ(pipeline.ClipPolygonPoint(tagPOINT{-5, 50}, tarnutil::detail::stageLeft), 1);
+  ASSERT_NE(pipeline.first(0), nullptr);
+  EXPECT_EQ(ToPts(pipeline.first(0), 1), (Pts{{-5, 50}}));
+  EXPECT_EQ(pipeline.first(1), nullptr);
+  EXPECT_EQ(pipeline.first(2), nullptr);
+  EXPECT_EQ(pipeline.first(3), nullptr);
+  EXPECT_EQ(pipeline.outCount(), 0);
   // Entering the left edge sends the crossing, then the point, to the end.
-  ASSERT_EQ(ClipPolygonPoint(tagPOINT{50, 50}, 0, rect, out, &count, first, last), 1);
-  EXPECT_EQ(ToPts(out, count), (Pts{{0, 50}, {50, 50}}));
-  ASSERT_NE(first[3], nullptr);
-  EXPECT_EQ(ToPts(first[3], 1), (Pts{{0, 50}}));
-  EXPECT_EQ(ToPts(last, clipStageCount), (Pts{{50, 50}, {50, 50}, {50, 50}, {50, 50}}));
-  for (tagPOINT* block : first) sfree(block);
+  ASSERT_EQ(pipeline.ClipPolygonPoint(tagPOINT{50, 50}, tarnutil::detail::stageLeft), 1);
+  EXPECT_EQ(ToPts(out, pipeline.outCount()), (Pts{{0, 50}, {50, 50}}));
+  ASSERT_NE(pipeline.first(3), nullptr);
+  EXPECT_EQ(ToPts(pipeline.first(3), 1), (Pts{{0, 50}}));
+  for (std::int32_t stage = 0; stage < clipStageCount; ++stage) {
+    EXPECT_EQ(ToPts(&pipeline.last(stage), 1), (Pts{{50, 50}}));
+  }
 }
 
 TEST(ClipGraph, KnownPolygonsAgainstSquare) {
@@ -191,7 +198,12 @@ TEST(ClipGraph, KnownPolygonsAgainstSquare) {
       {"flipped overlap", down, overlap, 0, overlapOut},
       {"flipped triangle", down, triangle, 0, triangleOut},
       {"left beyond right", {100, 100, 0, 0}, enclosing, 0, {}},
-      {"wrapped", wide, wrapped, 0, {{0, kMin}, {kMax, 1}, {0, kMin}}},
+      {"full-range edge", wide, wrapped, 0, {{0, 0}, {kMax, 1}, {0, 0}}},
+      {"long edges across the rectangle",
+       {0, 100000, 100000, 0},
+       {{-910795, 2443993}, {-2565024, -1684236}, {-2050360, 118828}, {934836, -931598}},
+       0,
+       {{100000, 0}, {100000, 100000}, {0, 100000}, {0, 0}}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -256,6 +268,33 @@ TEST(ClipGraph, MatchesWholeListReferenceOnRandomPolygons) {
     const std::int32_t count = clipGraph(&rect, in.data(), n, out.data(), open);
     ASSERT_GE(count, 0);
     ASSERT_EQ(ToPts(out.data(), count), ReferenceClip(poly, l, t, r, b, open == 0));
+  }
+}
+
+// Rectangles and polygons anywhere in the 32-bit range: the same result as
+// the exact reference, and every point inside the rectangle.
+TEST(ClipGraph, FullRangePolygonsStayInsideTheRectangle) {
+  tarnutil::testing::SeededRng rng(2203);
+  for (int iter = 0; iter < 1500; ++iter) {
+    std::int32_t l = rng.Int(kMin, kMax), r = rng.Int(kMin, kMax);
+    std::int32_t b = rng.Int(kMin, kMax), t = rng.Int(kMin, kMax);
+    if (l > r) std::swap(l, r);
+    const std::int32_t n = rng.Int(1, 12);
+    Pts poly;
+    for (std::int32_t i = 0; i < n; ++i)
+      poly.emplace_back(rng.Int(kMin, kMax), rng.Int(kMin, kMax));
+    SCOPED_TRACE(testing::Message() << "iteration " << iter);
+    tagRECT rect{l, t, r, b};
+    std::vector<tagPOINT> in = ToPoints(poly);
+    std::vector<tagPOINT> out(static_cast<std::size_t>(OutputBound(n)));
+    const std::int32_t count = clipGraph(&rect, in.data(), n, out.data(), 0);
+    ASSERT_GE(count, 0);
+    ASSERT_EQ(ToPts(out.data(), count), ReferenceClip(poly, l, t, r, b, true));
+    for (std::int32_t k = 0; k < count; ++k) {
+      const tagPOINT& p = out[static_cast<std::size_t>(k)];
+      ASSERT_TRUE(p.x >= rect.left && p.x <= rect.right && p.y >= rect.bottom && p.y <= rect.top)
+          << "point " << k << ": " << p.x << "," << p.y;
+    }
   }
 }
 

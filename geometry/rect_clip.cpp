@@ -52,10 +52,11 @@ int ClipSegmentToRect(std::int32_t* x1, std::int32_t* y1, std::int32_t* x2, std:
   // From the ends as passed in, once. A vertical segment gets 0: it is only
   // ever moved in y, and a horizontal one only in x, so no move divides by
   // a zero slope. Otherwise |slope| lies in [2^-32, 2^32], so every moved
-  // coordinate is finite and TruncToInt32 saturates what overflows.
+  // coordinate is finite and TruncToInt32 saturates what overflows. Every
+  // difference is exact: 33 bits fit in a double.
   double slope = 0.0;
   if (*x1 != *x2) {
-    slope = static_cast<double>(SubWrap32(*y1, *y2)) / static_cast<double>(SubWrap32(*x1, *x2));
+    slope = SubToDouble(*y1, *y2) / SubToDouble(*x1, *x2);
   }
 
   // The first point is always the one moved: the ends (with their edge
@@ -82,26 +83,22 @@ int ClipSegmentToRect(std::int32_t* x1, std::int32_t* y1, std::int32_t* x2, std:
     }
 
     if ((c1 & regionLeft) != 0) {
-      *y1 = TruncToInt32(static_cast<double>(SubWrap32(xmin, *x1)) * slope +
-                         static_cast<double>(*y1));
+      *y1 = TruncToInt32(SubToDouble(xmin, *x1) * slope + static_cast<double>(*y1));
       *x1 = xmin;
       *startEdge = regionLeft;
     } else if ((c1 & regionRight) != 0) {
-      *y1 = TruncToInt32(static_cast<double>(SubWrap32(xmax, *x1)) * slope +
-                         static_cast<double>(*y1));
+      *y1 = TruncToInt32(SubToDouble(xmax, *x1) * slope + static_cast<double>(*y1));
       *x1 = xmax;
       *startEdge = regionRight;
     } else if ((c1 & regionBelow) != 0) {
       if (*x1 != *x2) {
-        *x1 = TruncToInt32(static_cast<double>(SubWrap32(ymin, *y1)) / slope +
-                           static_cast<double>(*x1));
+        *x1 = TruncToInt32(SubToDouble(ymin, *y1) / slope + static_cast<double>(*x1));
       }
       *y1 = ymin;
       *startEdge = regionBelow;
     } else {
       if (*x1 != *x2) {
-        *x1 = TruncToInt32(static_cast<double>(SubWrap32(ymax, *y1)) / slope +
-                           static_cast<double>(*x1));
+        *x1 = TruncToInt32(SubToDouble(ymax, *y1) / slope + static_cast<double>(*x1));
       }
       *y1 = ymax;
       *startEdge = regionAbove;

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <tarnutil/tarnutil.h>
 
+#include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <iterator>
@@ -175,6 +176,12 @@ TEST(RectClipLine, KnownPolylines) {
       {{{50, 50}}, {}, {}},
       {{}, {}, {}},
       {{{0, 0}, {100, 0}}, {{0, 0}, {100, 0}}, {2}},
+      // Differences beyond 32 bits keep their sign: slopes 1 / (2^32 - 1)
+      // (which 32 bits would read as -1), 2 (y differences of 4e9) and
+      // -1 / (2^32 - 1) from the far corner.
+      {{{INT32_MIN, 0}, {INT32_MAX, 1}}, {{0, 0}, {100, 0}}, {2}},
+      {{{-1000000000, -2000000000}, {1000000000, 2000000000}}, {{0, 0}, {50, 100}}, {2}},
+      {{{INT32_MAX, 50}, {INT32_MIN, 51}}, {{100, 50}, {0, 50}}, {2}},
   };
   for (std::size_t k = 0; k < std::size(cases); ++k) {
     const LineCase& c = cases[k];
@@ -232,6 +239,32 @@ TEST(RectClipLine, RandomPolylinesStayInsideAndWithinCapacity) {
     for (const tagPOINT& p : r.out) {
       EXPECT_TRUE(X(p) >= X(min) && X(p) <= X(max) && Y(p) >= Y(min) && Y(p) <= Y(max))
           << X(p) << "," << Y(p);
+    }
+  }
+}
+
+// Full-range segments: each clipped end lies within two units of the
+// segment's line (a truncation per move, each under a unit across the
+// line), and inside the rectangle.
+TEST(RectClipLine, FullRangeSegmentsClipOntoTheirLine) {
+  tarnutil::testing::SeededRng rng(13);
+  for (int round = 0; round < 4000; ++round) {
+    const std::int32_t xa = rng.Int(INT32_MIN, INT32_MAX), xb = rng.Int(INT32_MIN, INT32_MAX);
+    const std::int32_t ya = rng.Int(INT32_MIN, INT32_MAX), yb = rng.Int(INT32_MIN, INT32_MAX);
+    const tagPOINT min{xa < xb ? xa : xb, ya < yb ? ya : yb};
+    const tagPOINT max{xa < xb ? xb : xa, ya < yb ? yb : ya};
+    const std::vector<tagPOINT> points = {
+        tagPOINT{rng.Int(INT32_MIN, INT32_MAX), rng.Int(INT32_MIN, INT32_MAX)},
+        tagPOINT{rng.Int(INT32_MIN, INT32_MAX), rng.Int(INT32_MIN, INT32_MAX)}};
+    SCOPED_TRACE(round);
+    const ClipResult r = Clip(points, min, max);
+    const double ax = X(points[0]), ay = Y(points[0]);
+    const double dx = X(points[1]) - ax, dy = Y(points[1]) - ay;
+    const double length = std::hypot(dx, dy);
+    for (const tagPOINT& p : r.out) {
+      const double across = std::fabs((X(p) - ax) * dy - (Y(p) - ay) * dx) / length;
+      ASSERT_LE(across, 2.0 + 1e-9 * length) << X(p) << "," << Y(p);
+      ASSERT_TRUE(X(p) >= X(min) && X(p) <= X(max) && Y(p) >= Y(min) && Y(p) <= Y(max));
     }
   }
 }

@@ -1,6 +1,5 @@
-// Internals of polyline thinning: the squared deviation of a point from a
-// chord, the farthest-point splitting of one index range, and the allocator
-// hook for the keep flags.
+// Internals of polyline thinning: the farthest-point splitting of one index
+// range and the allocator hook for the keep flags.
 #ifndef TARNUTIL_SIMPLIFY_SIMPLIFY_H
 #define TARNUTIL_SIMPLIFY_SIMPLIFY_H
 
@@ -10,12 +9,6 @@
 
 namespace tarnutil {
 namespace detail {
-
-// Squared distance from p to the chord a->b, measured to the chord's end
-// point when the projection falls outside it and otherwise to the foot of
-// the perpendicular truncated to integers. Products wrap in 32 bits, so the
-// result is exact only while coordinate differences stay within 32767.
-double SquaredDeviation(const tagPOINT& p, const tagPOINT& a, const tagPOINT& b);
 
 // Sets keep[i] = 1 for each index strictly between first and last that the
 // farthest-point split keeps: a point survives when its squared deviation is

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <tarnutil/tarnutil.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
@@ -11,6 +12,8 @@
 #include <utility>
 #include <vector>
 
+#include "simplify/farthest_scan.h"
+#include "testing/exact_reference.h"
 #include "testing/testing.h"
 
 namespace {
@@ -162,16 +165,51 @@ TEST(SquaredDeviation, BranchesTruncationAndWrapping) {
       {"foot cut after adding A", Pt(6, 4), Pt(10, 5), Pt(6, 2), 4.0},
       {"on the chord", Pt(2, 2), Pt(0, 0), Pt(4, 4), 0.0},
       {"zero-length chord measures to A", Pt(3, 4), Pt(2, 2), Pt(2, 2), 5.0},
-      // 65536^2 wraps to 0, so the point counts as beyond B; 65535^2 + 1 wraps.
-      {"chord length wraps to zero", Pt(1, 1), Pt(0, 0), Pt(65536, 0), -131070.0},
+      // Beyond 32 bits nothing wraps: a chord of length 65536 (lenSq 2^32)
+      // with the foot (1, 0); a point past the far end of a chord 2^32 - 100
+      // long; opposite corners of the range, the foot at B.
+      {"chord length beyond 32 bits", Pt(1, 1), Pt(0, 0), Pt(65536, 0), 1.0},
       {"opposite corners", Pt(0, 0), Pt(kMin, kMin), Pt(kMax, kMax), 0.0},
-      // The foot lies at 2147483650 and saturates to INT32_MAX, 3 short of P.
-      {"foot saturates above", Pt(-2147483646, 5), Pt(2147483600, 0), Pt(-2147483596, 0), 34.0},
-      {"foot saturates below", Pt(kMax, kMin), Pt(kMin, kMax), Pt(kMax, kMax), 2.0},
+      {"beyond B of a full-range chord", Pt(-2147483646, 5), Pt(2147483600, 0), Pt(-2147483596, 0),
+       2525.0},
+      {"foot at B across the range", Pt(kMax, kMin), Pt(kMin, kMax), Pt(kMax, kMax),
+       4294967295.0 * 4294967295.0},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     EXPECT_EQ(SquaredDeviation(c.p, c.a, c.b), c.expected);
+  }
+}
+
+// The squared deviation by the same steps in exact integers: the oracle for
+// coordinates anywhere in the 32-bit range.
+double ExactDeviation(const tagPOINT& p, const tagPOINT& a, const tagPOINT& b) {
+  using tarnutil::testing::BigInt;
+  const BigInt dx = BigInt(b.x) - a.x, dy = BigInt(b.y) - a.y;
+  const BigInt ex = BigInt(p.x) - a.x, ey = BigInt(p.y) - a.y;
+  const BigInt lenSq = dx * dx + dy * dy;
+  const BigInt dot = ex * dx + ey * dy;
+  if (dot.Sign() <= 0) return (ex * ex + ey * ey).ToDouble();
+  const BigInt ux = BigInt(p.x) - b.x, uy = BigInt(p.y) - b.y;
+  if (dot > lenSq) return (ux * ux + uy * uy).ToDouble();
+  const double r = dot.ToDouble() / lenSq.ToDouble();
+  const double fx = std::trunc(static_cast<double>(dx.ToInt64()) * r + a.x);
+  const double fy = std::trunc(static_cast<double>(dy.ToInt64()) * r + a.y);
+  const BigInt gx = BigInt(p.x) - static_cast<std::int64_t>(fx);
+  const BigInt gy = BigInt(p.y) - static_cast<std::int64_t>(fy);
+  return (gx * gx + gy * gy).ToDouble();
+}
+
+TEST(SquaredDeviation, MatchesExactStepsOverTheFullRange) {
+  SeededRng rng(0xDE71);
+  for (int i = 0; i < 5000; ++i) {
+    // Every other chord short, so that all three branches are met.
+    const tagPOINT a = Pt(rng.Int(kMin, kMax), rng.Int(kMin, kMax));
+    const tagPOINT b = i % 2 == 0 ? Pt(rng.Int(kMin, kMax), rng.Int(kMin, kMax))
+                                  : Pt(a.x / 2 + rng.Int(-9, 9), a.y / 2 + rng.Int(-9, 9));
+    const tagPOINT p = Pt(rng.Int(kMin, kMax), rng.Int(kMin, kMax));
+    ASSERT_EQ(SquaredDeviation(p, a, b), ExactDeviation(p, a, b))
+        << p.x << "," << p.y << " from " << a.x << "," << a.y << " to " << b.x << "," << b.y;
   }
 }
 
@@ -281,6 +319,12 @@ TEST(PolySimplifyInt2D, EdgeCases) {
       {"infinite tolerance", bump, 3, kInf, bumpEnds},
       {"largest tolerance", bump, 3, std::numeric_limits<float>::max(), bumpEnds},
       {"negative zero acts as zero", bump, 3, -0.0f, bump},
+      // Chords of 100000 units: a 30-unit bump deviates by 900 or more.
+      {"long chords keep a small bump",
+       {{0, 0}, {25000, 0}, {50000, 30}, {75000, 0}, {100000, 0}},
+       5,
+       100.0f,
+       {{0, 0}, {25000, 0}, {50000, 30}, {75000, 0}, {100000, 0}}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -292,6 +336,55 @@ TEST(PolySimplifyInt2D, EdgeCases) {
     if (c.count < 2) {
       EXPECT_EQ(ToCoords(pts.data(), static_cast<int>(pts.size())), c.buffer);
     }
+  }
+}
+
+// Tracks spread over the whole 32-bit range: every dropped point lies within
+// the tolerance's distance (tolerance^(1/4), as the threshold compares with
+// squared deviations) of the thinned line, give or take sqrt(2) for the
+// truncated foot and a relative 1e-9 for rounding in doubles.
+TEST(PolySimplifyInt2D, DroppedPointsStayNearTheLineOnFullRangeTracks) {
+  SeededRng rng(0xF011);
+  const float tolerances[] = {1.0e4f, 1.0e12f, 1.0e24f, 1.0e34f};
+  for (int iter = 0; iter < 200; ++iter) {
+    const std::int32_t step = 1 << rng.Int(10, 30);
+    std::int64_t x = rng.Int(kMin, kMax), y = rng.Int(kMin, kMax);
+    std::vector<tagPOINT> track;
+    for (int i = 0; i < 60; ++i) {
+      // Turned back at the range's ends, not stopped there, so no point repeats.
+      x += rng.Int(-step, step);
+      y += rng.Int(-step, step);
+      x = x > kMax ? 2 * std::int64_t{kMax} - x : (x < kMin ? 2 * std::int64_t{kMin} - x : x);
+      y = y > kMax ? 2 * std::int64_t{kMax} - y : (y < kMin ? 2 * std::int64_t{kMin} - y : y);
+      track.push_back(Pt(static_cast<std::int32_t>(x), static_cast<std::int32_t>(y)));
+    }
+    const float tolerance = tolerances[iter % 4];
+    SCOPED_TRACE(testing::Message() << "track " << iter << ", tolerance " << tolerance);
+    std::vector<tagPOINT> pts = track;
+    int kept = 0;
+    PolySimplifyInt2D(tolerance, pts.data(), static_cast<int>(pts.size()), &kept);
+    const double allowed = std::sqrt(std::sqrt(static_cast<double>(tolerance))) + std::sqrt(2.0);
+    // Walk the track along the kept points (a subsequence of it).
+    const std::size_t keptCount = static_cast<std::size_t>(kept);
+    std::size_t k = 0;
+    for (std::size_t i = 0; i < track.size(); ++i) {
+      const tagPOINT& p = track[i];
+      // The last kept point is the track's last, whatever it repeats.
+      const bool last = k + 1 == keptCount;
+      if (k < keptCount && p.x == pts[k].x && p.y == pts[k].y && last == (i + 1 == track.size())) {
+        ++k;
+        continue;
+      }
+      ASSERT_GT(k, 0u);
+      ASSERT_LT(k, keptCount);
+      const double ax = pts[k - 1].x, ay = pts[k - 1].y, bx = pts[k].x, by = pts[k].y;
+      const double dx = bx - ax, dy = by - ay;
+      double t = ((p.x - ax) * dx + (p.y - ay) * dy) / (dx * dx + dy * dy);
+      t = t < 0.0 ? 0.0 : (t > 1.0 ? 1.0 : t);
+      const double dist = std::hypot(p.x - (ax + t * dx), p.y - (ay + t * dy));
+      ASSERT_LE(dist, allowed + 1e-9 * std::hypot(dx, dy)) << "dropped point " << i;
+    }
+    ASSERT_EQ(k, keptCount);
   }
 }
 
@@ -422,12 +515,12 @@ TEST(PolySimplify, EdgeCases) {
        5,
        -1,
        {{0, 0}, {0, 0}, {0, 0}, {0, 0}}},
-      // |INT32_MIN| wraps to INT32_MIN, a negative distance.
-      {"distance wraps in 32 bits",
+      // Distances of 2^31 and 2^31 + 1: beyond 32 bits, never wrapped.
+      {"distances beyond 32 bits",
        {{0, 0}, {kMin, 0}, {0, 1}, {0, 0}, {9, 9}},
        5,
        1000,
-       {{0, 0}, {9, 9}}},
+       {{0, 0}, {kMin, 0}, {0, 1}, {9, 9}}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);

@@ -25,6 +25,29 @@ struct POINTD {
 };
 
 // ---------------------------------------------------------------------------
+// Coordinate ranges
+//
+// The integer geometry takes any int32_t coordinates: differences are formed
+// in 33 bits and their products in full, so nothing wraps. Where every
+// product fits in 32 bits the results are those of 32-bit arithmetic, bit for
+// bit; beyond that they are the right values, or, where the result type
+// cannot hold the right value, a saturated one.
+//
+//   function            as in 32 bits while          for any other int32_t input
+//   WherePtLiesSegment  the cross product fits int   INT_MAX or INT_MIN, by its sign
+//   ComputeSegmentAngle differences fit int32_t      differences up to 2^32 - 1 keep
+//                                                    their sign; through float, past
+//                                                    2^24 their low bits go
+//   DistOfP2L           differences and Manhattan    exact foot and nearer end; a
+//                       sums fit int32_t             distance >= 2^31 gives INT32_MAX
+//   RectClipLine        differences fit int32_t      exact slopes; points inside
+//   clipGraph           crossing products fit        exact crossings; points inside
+//                       int32_t
+//   PolySimplifyInt2D   extent <= 32767 per axis     exact squared deviations (below
+//                                                    2^65), rounded to double once
+//   PolySimplify        Manhattan sums fit int32_t   exact Manhattan distances
+
+// ---------------------------------------------------------------------------
 // Planar measures
 
 // Euclidean distance between (x1, y1) and (x2, y2).
@@ -35,8 +58,9 @@ TARNUTIL_EXPORT double Distance(double x1, double y1, double x2, double y2);
 // (nothing written) or equal points (writes 0).
 TARNUTIL_EXPORT int ComputeSegmentAngle(tagPOINT* start, tagPOINT* end, std::int32_t* angle);
 
-// Signed cross product (P-A) x (B-A) in 32-bit wrap-around arithmetic:
-// 0 on the line, negative on the left of A->B (y up), positive on the right.
+// Signed cross product (P-A) x (B-A), exact: 0 on the line, negative on the
+// left of A->B (y up), positive on the right. Beyond the int range it gives
+// INT_MAX or INT_MIN, so the sign is always right.
 TARNUTIL_EXPORT int WherePtLiesSegment(const tagPOINT* p, const tagPOINT* a, const tagPOINT* b);
 
 // Sine and cosine of whole degrees from built-in tables (six decimals).
@@ -52,7 +76,8 @@ TARNUTIL_EXPORT float COS(int degrees);
 TARNUTIL_EXPORT double DistOfP2L_1(double px, double py, double x1, double y1, double x2, double y2,
                                    POINTD& foot, int* flag);
 
-// Integer variant: foot and distance truncated toward zero.
+// Integer variant: foot and distance truncated toward zero. A distance of
+// 2^31 or more (coordinates far apart) gives INT32_MAX.
 TARNUTIL_EXPORT std::int32_t DistOfP2L(std::int32_t px, std::int32_t py, std::int32_t x1,
                                        std::int32_t y1, std::int32_t x2, std::int32_t y2,
                                        tagPOINT& foot, int* flag);

@@ -5,6 +5,8 @@
 // large step bound), flat ones full of equal deviations (ties), extents on
 // either side of the limit below which nothing wraps, and coordinates at
 // the ends of the 32-bit range.
+#include "simplify/farthest_scan.h"
+
 #include <gtest/gtest.h>
 #include <tarnutil/tarnutil.h>
 
@@ -13,7 +15,6 @@
 #include <string>
 #include <vector>
 
-#include "simplify/simplify.h"
 #include "testing/testing.h"
 
 namespace {
