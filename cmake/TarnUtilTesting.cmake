@@ -38,7 +38,7 @@ set(TARNUTIL_TESTS
   util/exact_test
   geometry/measures_test geometry/point_segment_test geometry/rect_clip_test
   geometry/polygon_clip_test
-  simplify/simplify_test simplify/simplify_scan_test
+  simplify/simplify_test simplify/farthest_scan_test
   geodesy/lambert_test geodesy/lambert_passes_test geodesy/rhumb_test
   links/line_list_test links/line_list_batch_test
   memory/small_object_test memory/huge_object_test
