@@ -1,6 +1,7 @@
 // Huge-object allocator internals: the mapping-size rule and the test probe.
 //
-// Lifecycle: the one allocator object lives in static storage, is built on
+// Lifecycle (memory/exit_singleton.h): the one allocator object lives in
+// static storage, is built on
 // first use and registers one exit callback, which releases every recorded
 // mapping when the library is unloaded (or the process exits). After that
 // callback hmalloc serves every size from the runtime heap and hfree gives

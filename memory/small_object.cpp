@@ -2,9 +2,11 @@
 // carved out of heap chunks, larger ones straight from the heap.
 #include "memory/small_object.h"
 
+#include <atomic>
 #include <cstdlib>
 #include <new>
 
+#include "memory/exit_singleton.h"
 #include "memory/size_header.h"
 #include "platform/platform.h"
 
@@ -21,20 +23,20 @@ using tarnutil::detail::LoadLink;
 using tarnutil::detail::MemoryList;
 using tarnutil::detail::StoreLink;
 
-enum class Lifecycle { notBuilt, live, destroyed };
+using tarnutil::detail::Lifecycle;
 
-Lifecycle smallLifecycle = Lifecycle::notBuilt;
+tarnutil::detail::ExitSingleton<smallobject_allocator> smallSingleton;
 
-// Static storage that the one object is built in on first use, so that no
-// compiler-registered destructor competes with the exit callback.
-alignas(smallobject_allocator) unsigned char smallStorage[sizeof(smallobject_allocator)];
-smallobject_allocator* smallObject = nullptr;
+// The free-list table of the live object, null in every other state: what
+// the fast paths of smalloc and sfree need, in one load. They cannot go
+// through the exported members, which another module may interpose.
+std::atomic<MemoryList**> liveFreeLists{nullptr};
 
 void DestroySmallObjectsAtExit() {
-  if (smallLifecycle != Lifecycle::live) return;
-  smallLifecycle = Lifecycle::destroyed;
-  smallObject->~smallobject_allocator();
+  liveFreeLists.store(nullptr, std::memory_order_relaxed);
+  smallSingleton.Destroy();
 }
+
 
 MemoryList* AsList(unsigned char* block) {
   return static_cast<MemoryList*>(static_cast<void*>(block));
@@ -78,14 +80,13 @@ smallobject_allocator& smallobject_allocator::instance() {
 
 void smallobject_allocator::create_instance() {
   if (_instance != nullptr) return;
-  if (smallLifecycle == Lifecycle::notBuilt) {
-    smallLifecycle = Lifecycle::live;
-    smallObject = ::new (static_cast<void*>(smallStorage)) smallobject_allocator();
-    // atexit from inside the library: runs at unload, before the callbacks
-    // registered earlier.
-    std::atexit(DestroySmallObjectsAtExit);
+  if (smallSingleton.State() == Lifecycle::notBuilt) {
+    smallobject_allocator* built = smallSingleton.Build(
+        [](void* storage) { return ::new (storage) smallobject_allocator(); },
+        DestroySmallObjectsAtExit);
+    liveFreeLists.store(built->_free_lists, std::memory_order_relaxed);
   }
-  _instance = smallObject;
+  _instance = smallSingleton.Object();
 }
 
 unsigned int smallobject_allocator::chunk_index(unsigned int size) {
@@ -153,7 +154,7 @@ namespace {
   if (size > tarnutil::detail::largestHeaderedRequest) return nullptr;
   const unsigned int blockBytes = size + tarnutil::detail::sizeHeaderBytes;
   void* block = nullptr;
-  if (size <= tarnutil::detail::largestPooledRequest && smallLifecycle != Lifecycle::destroyed) {
+  if (size <= tarnutil::detail::largestPooledRequest && smallSingleton.State() != Lifecycle::destroyed) {
     block = smallobject_allocator::instance().allocate(blockBytes);
   } else {
     block = tarnutil::platform::HeapAllocate(blockBytes);
@@ -165,7 +166,7 @@ namespace {
 
 [[gnu::noinline]] void SfreeOutOfLine(void* block, std::uint32_t stored) {
   if (stored > tarnutil::detail::largestPooledRequest + tarnutil::detail::sizeHeaderBytes ||
-      smallLifecycle == Lifecycle::destroyed) {
+      smallSingleton.State() == Lifecycle::destroyed) {
     tarnutil::platform::HeapRelease(block);
     return;
   }
@@ -177,11 +178,9 @@ namespace {
 void* smalloc(unsigned int size) {
   // Fast path: a live allocator with a free block of the class. It does what
   // the path out of line does through instance() and allocate().
-  smallobject_allocator* const live = smallobject_allocator::_instance;
-  if (size <= tarnutil::detail::largestPooledRequest && live != nullptr &&
-      smallLifecycle == Lifecycle::live) {
+  MemoryList** const lists = liveFreeLists.load(std::memory_order_relaxed);
+  if (size <= tarnutil::detail::largestPooledRequest && lists != nullptr) {
     const unsigned int stored = size + tarnutil::detail::sizeHeaderBytes;
-    MemoryList** const lists = tarnutil::detail::SmallObjectAllocatorProbe::FreeLists(*live);
     const unsigned int index = tarnutil::detail::SmallClass(stored);
     MemoryList* const block = lists[index];
     if (block != nullptr) {
@@ -199,10 +198,9 @@ void sfree(void* p) {
   const std::uint32_t stored = tarnutil::detail::ReadSizeHeader(block);
   // Fast path: a pooled size (1..132 stored bytes) to a live allocator, as
   // instance() and deallocate() would push it.
-  smallobject_allocator* const live = smallobject_allocator::_instance;
+  MemoryList** const lists = liveFreeLists.load(std::memory_order_relaxed);
   if (stored - 1u < tarnutil::detail::largestPooledRequest + tarnutil::detail::sizeHeaderBytes &&
-      live != nullptr && smallLifecycle == Lifecycle::live) {
-    MemoryList** const lists = tarnutil::detail::SmallObjectAllocatorProbe::FreeLists(*live);
+      lists != nullptr) {
     const unsigned int index = tarnutil::detail::SmallClass(stored);
     StoreLink(block, lists[index]);
     lists[index] = static_cast<MemoryList*>(block);
@@ -215,15 +213,15 @@ namespace tarnutil {
 namespace detail {
 
 void SmallObjectAllocatorProbe::Restart() {
-  if (smallLifecycle == Lifecycle::notBuilt) {
+  if (smallSingleton.State() == Lifecycle::notBuilt) {
     smallobject_allocator::create_instance();
     return;
   }
-  if (smallLifecycle == Lifecycle::live) smallObject->~smallobject_allocator();
-  smallObject = ::new (static_cast<void*>(smallStorage)) smallobject_allocator();
-  smallLifecycle = Lifecycle::live;
+  smallobject_allocator* fresh = smallSingleton.Rebuild(
+      [](void* storage) { return ::new (storage) smallobject_allocator(); });
   smallobject_allocator::_singleton_destroyed = false;
-  smallobject_allocator::_instance = smallObject;
+  smallobject_allocator::_instance = fresh;
+  liveFreeLists.store(fresh->_free_lists, std::memory_order_relaxed);
 }
 
 void SmallObjectAllocatorProbe::RunExitCallback() {

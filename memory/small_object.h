@@ -14,8 +14,8 @@
 //    and written bytewise. Records stay aligned: their class's block size is
 //    a multiple of a pointer and chunks come aligned from the heap.
 //
-// Lifecycle: the one allocator object lives in static storage, is built on
-// first use and registers one exit callback, which runs its destructor when
+// Lifecycle (memory/exit_singleton.h): the one allocator object lives in
+// static storage, is built on first use and registers one exit callback, which runs its destructor when
 // the library is unloaded (or the process exits). After that callback
 // smalloc serves every size from the runtime heap and sfree gives every block
 // to the heap, so a late caller (another library's static destructor doing
@@ -83,14 +83,8 @@ inline void StoreLink(void* block, MemoryList* next) {
   std::memcpy(block, &next, sizeof next);
 }
 
-// Access to the one allocator object's private state: the fast paths of
-// smalloc and sfree, and the tests.
+// Test access to the one allocator object's private state.
 struct SmallObjectAllocatorProbe {
-  // The free-list table of a; the exported members cannot be inlined into
-  // smalloc and sfree, as another module may interpose them.
-  static MemoryList** FreeLists(smallobject_allocator& a) { return a._free_lists; }
-
-
   // Destroys the object if it is live and builds a fresh one in its place,
   // without registering another exit callback; clears _singleton_destroyed.
   static void Restart();

@@ -218,6 +218,8 @@ class TARNUTIL_EXPORT smallobject_allocator {
 
   static smallobject_allocator* _instance;
   static bool _singleton_destroyed;
+  // Part of the exported data that applications link against, so it stays,
+  // 0, though nothing in the library reads or writes it.
   static std::int32_t _singleton_guard;
 
  private:
