@@ -6,11 +6,20 @@
 // block, so that building the allocator never asks the heap. The lifecycle
 // outlives the object: once the callback has run, callers see "destroyed"
 // and serve from the heap instead of touching released memory.
+//
+// The object's state is guarded by one lock, taken only once the process
+// has started a second thread: a process that never does runs every call
+// unlocked, exactly as before there were locks. The lock is held across
+// fork() and released in both processes, so a child never inherits it held
+// by a thread that does not exist there.
 #ifndef TARNUTIL_MEMORY_EXIT_SINGLETON_H
 #define TARNUTIL_MEMORY_EXIT_SINGLETON_H
 
 #include <atomic>
 #include <cstdlib>
+#include <mutex>
+
+#include "platform/platform.h"
 
 namespace tarnutil {
 namespace detail {
@@ -35,8 +44,18 @@ class ExitSingleton {
       // atexit from inside the library: runs at unload, before the
       // callbacks registered earlier.
       std::atexit(atExit);
+      forkTarget = this;
+      platform::AtFork(LockForFork, UnlockAfterFork);
     }
     return object_;
+  }
+
+  // The lock, held until the guard goes, unless the process has only one
+  // thread. Only a running thread starts another, so the answer cannot
+  // change while the caller holds the guard.
+  std::unique_lock<std::mutex> Guard() {
+    if (platform::SingleThreaded()) return std::unique_lock<std::mutex>();
+    return std::unique_lock<std::mutex>(mutex_);
   }
 
   // Runs the destructor once, if the object is live; what the exit callback
@@ -64,8 +83,15 @@ class ExitSingleton {
 
  private:
   alignas(T) unsigned char storage_[sizeof(T)] = {};
+  static void LockForFork() { forkTarget->mutex_.lock(); }
+  static void UnlockAfterFork() { forkTarget->mutex_.unlock(); }
+
+  // The one singleton of T, for the fork handlers, which take no argument.
+  static inline ExitSingleton* forkTarget = nullptr;
+
   T* object_ = nullptr;
   std::atomic<Lifecycle> lifecycle_{Lifecycle::notBuilt};
+  std::mutex mutex_;
 };
 
 }  // namespace detail

@@ -3,6 +3,7 @@
 #include "memory/huge_object.h"
 
 #include <cstdlib>
+#include <mutex>
 #include <new>
 
 #include "memory/exit_singleton.h"
@@ -20,6 +21,7 @@ using tarnutil::detail::Lifecycle;
 tarnutil::detail::ExitSingleton<hugeobject_allocator> hugeSingleton;
 
 void ReleaseHugeObjectsAtExit() {
+  const std::unique_lock<std::mutex> guard = hugeSingleton.Guard();
   hugeSingleton.Destroy();
 }
 
@@ -44,6 +46,7 @@ hugeobject_allocator::~hugeobject_allocator() {
 }
 
 hugeobject_allocator& hugeobject_allocator::instance() {
+  const std::unique_lock<std::mutex> guard = hugeSingleton.Guard();
   if (_instance == nullptr) create_instance();
   return *_instance;
 }
@@ -55,9 +58,15 @@ void hugeobject_allocator::create_instance() {
       ReleaseHugeObjectsAtExit);
 }
 
+// After the exit callback the members serve from the heap and never touch
+// the list, whose nodes were freed with their mappings.
 void* hugeobject_allocator::allocate(unsigned int size) {
   const std::uint32_t mappingBytes = tarnutil::detail::MappingBytes(size);
   if (mappingBytes == 0) return nullptr;
+  const std::unique_lock<std::mutex> guard = hugeSingleton.Guard();
+  if (hugeSingleton.State() == Lifecycle::destroyed) {
+    return tarnutil::platform::HeapAllocate(mappingBytes);
+  }
   void* mapping = tarnutil::platform::CreateMapping(mappingBytes);
   if (mapping == nullptr) return nullptr;
   void* view = tarnutil::platform::MapView(mapping, mappingBytes);
@@ -82,6 +91,11 @@ void* hugeobject_allocator::allocate(unsigned int size) {
 }
 
 void hugeobject_allocator::deallocate(const void* p) {
+  const std::unique_lock<std::mutex> guard = hugeSingleton.Guard();
+  if (hugeSingleton.State() == Lifecycle::destroyed) {
+    tarnutil::platform::HeapRelease(const_cast<void*>(p));
+    return;
+  }
   if (_head == nullptr) return;
   mapping_node* previous = nullptr;
   mapping_node* node = _head;

@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <cstdlib>
+#include <mutex>
 #include <new>
 
 #include "memory/exit_singleton.h"
@@ -33,6 +34,7 @@ tarnutil::detail::ExitSingleton<smallobject_allocator> smallSingleton;
 std::atomic<MemoryList**> liveFreeLists{nullptr};
 
 void DestroySmallObjectsAtExit() {
+  const std::unique_lock<std::mutex> guard = smallSingleton.Guard();
   liveFreeLists.store(nullptr, std::memory_order_relaxed);
   smallSingleton.Destroy();
 }
@@ -74,8 +76,8 @@ smallobject_allocator::~smallobject_allocator() {
 }
 
 smallobject_allocator& smallobject_allocator::instance() {
-  if (_instance == nullptr) create_instance();
-  return *_instance;
+  const std::unique_lock<std::mutex> guard = smallSingleton.Guard();
+  return *tarnutil::detail::SmallObjectPool::Instance();
 }
 
 void smallobject_allocator::create_instance() {
@@ -111,51 +113,90 @@ smallobject_allocator::memory_list* smallobject_allocator::alloc_chunk(unsigned 
   return _free_lists[index];
 }
 
-void* smallobject_allocator::allocate(unsigned int size) {
+namespace tarnutil {
+namespace detail {
+
+smallobject_allocator* SmallObjectPool::Instance() {
+  if (smallobject_allocator::_instance == nullptr) smallobject_allocator::create_instance();
+  return smallobject_allocator::_instance;
+}
+
+void* SmallObjectPool::Allocate(smallobject_allocator& a, unsigned int size) {
   if (!PooledSize(size)) return nullptr;
-  const unsigned int index = chunk_index(size);
-  if (_free_lists[index] == nullptr) {
-    memory_list* chunk = alloc_chunk(index);
+  const unsigned int index = a.chunk_index(size);
+  MemoryList** const lists = a._free_lists;
+  if (lists[index] == nullptr) {
+    MemoryList* chunk = a.alloc_chunk(index);
     if (chunk == nullptr) return nullptr;
     void* recordBlock = nullptr;
-    if (index == tarnutil::detail::recordClass) {
-      recordBlock = _free_lists[index];
-      _free_lists[index] = LoadLink(recordBlock);
+    if (index == recordClass) {
+      recordBlock = lists[index];
+      lists[index] = LoadLink(recordBlock);
     } else {
-      recordBlock = allocate(static_cast<unsigned int>(sizeof(memory_list)));
+      recordBlock = Allocate(a, static_cast<unsigned int>(sizeof(MemoryList)));
     }
     if (recordBlock == nullptr) {
       // An unrecorded chunk would never be released: give it back now.
-      _free_lists[index] = nullptr;
-      tarnutil::platform::HeapRelease(chunk);
+      lists[index] = nullptr;
+      platform::HeapRelease(chunk);
       return nullptr;
     }
-    _chunk_list = ::new (recordBlock) memory_list{_chunk_list, chunk};
+    a._chunk_list = ::new (recordBlock) MemoryList{a._chunk_list, chunk};
   }
-  memory_list* block = _free_lists[index];
-  _free_lists[index] = LoadLink(block);
+  MemoryList* block = lists[index];
+  lists[index] = LoadLink(block);
   return block;
 }
 
-void smallobject_allocator::deallocate(void* p, unsigned int size) {
+void SmallObjectPool::Deallocate(smallobject_allocator& a, void* p, unsigned int size) {
   if (p == nullptr || !PooledSize(size)) return;
-  const unsigned int index = chunk_index(size);
-  StoreLink(p, _free_lists[index]);
-  _free_lists[index] = static_cast<memory_list*>(p);
+  const unsigned int index = a.chunk_index(size);
+  StoreLink(p, a._free_lists[index]);
+  a._free_lists[index] = static_cast<MemoryList*>(p);
+}
+
+}  // namespace detail
+}  // namespace tarnutil
+
+// After the exit callback the members serve from the heap and never touch
+// the destroyed object's lists, which point into released chunks.
+void* smallobject_allocator::allocate(unsigned int size) {
+  const std::unique_lock<std::mutex> guard = smallSingleton.Guard();
+  if (smallSingleton.State() == Lifecycle::destroyed) {
+    return PooledSize(size) ? tarnutil::platform::HeapAllocate(BlockBytes(chunk_index(size)))
+                            : nullptr;
+  }
+  return tarnutil::detail::SmallObjectPool::Allocate(*this, size);
+}
+
+void smallobject_allocator::deallocate(void* p, unsigned int size) {
+  const std::unique_lock<std::mutex> guard = smallSingleton.Guard();
+  if (smallSingleton.State() == Lifecycle::destroyed) {
+    if (PooledSize(size)) tarnutil::platform::HeapRelease(p);
+    return;
+  }
+  tarnutil::detail::SmallObjectPool::Deallocate(*this, p, size);
 }
 
 namespace {
 
-// The paths of smalloc and sfree that need calls, kept out of line so that
-// the fast paths need no stack frame.
+using tarnutil::detail::SmallObjectPool;
+
+// The paths of smalloc and sfree that need calls or the lock, kept out of
+// line so that the fast paths need no stack frame.
 [[gnu::noinline]] void* SmallocOutOfLine(unsigned int size) {
   // A size whose header would wrap past 32 bits gets nothing, never a short
   // block.
   if (size > tarnutil::detail::largestHeaderedRequest) return nullptr;
   const unsigned int blockBytes = size + tarnutil::detail::sizeHeaderBytes;
   void* block = nullptr;
-  if (size <= tarnutil::detail::largestPooledRequest && smallSingleton.State() != Lifecycle::destroyed) {
-    block = smallobject_allocator::instance().allocate(blockBytes);
+  if (size <= tarnutil::detail::largestPooledRequest) {
+    const std::unique_lock<std::mutex> guard = smallSingleton.Guard();
+    if (smallSingleton.State() != Lifecycle::destroyed) {
+      block = SmallObjectPool::Allocate(*SmallObjectPool::Instance(), blockBytes);
+    } else {
+      block = tarnutil::platform::HeapAllocate(blockBytes);
+    }
   } else {
     block = tarnutil::platform::HeapAllocate(blockBytes);
   }
@@ -165,21 +206,26 @@ namespace {
 }
 
 [[gnu::noinline]] void SfreeOutOfLine(void* block, std::uint32_t stored) {
-  if (stored > tarnutil::detail::largestPooledRequest + tarnutil::detail::sizeHeaderBytes ||
-      smallSingleton.State() == Lifecycle::destroyed) {
+  if (stored > tarnutil::detail::largestPooledRequest + tarnutil::detail::sizeHeaderBytes) {
     tarnutil::platform::HeapRelease(block);
     return;
   }
-  smallobject_allocator::instance().deallocate(block, stored);
+  const std::unique_lock<std::mutex> guard = smallSingleton.Guard();
+  if (smallSingleton.State() == Lifecycle::destroyed) {
+    tarnutil::platform::HeapRelease(block);
+    return;
+  }
+  SmallObjectPool::Deallocate(*SmallObjectPool::Instance(), block, stored);
 }
 
 }  // namespace
 
 void* smalloc(unsigned int size) {
-  // Fast path: a live allocator with a free block of the class. It does what
-  // the path out of line does through instance() and allocate().
+  // Fast path: a live allocator with a free block of the class, in a
+  // process with one thread. It does what the path out of line does.
   MemoryList** const lists = liveFreeLists.load(std::memory_order_relaxed);
-  if (size <= tarnutil::detail::largestPooledRequest && lists != nullptr) {
+  if (size <= tarnutil::detail::largestPooledRequest && lists != nullptr &&
+      tarnutil::platform::SingleThreaded()) {
     const unsigned int stored = size + tarnutil::detail::sizeHeaderBytes;
     const unsigned int index = tarnutil::detail::SmallClass(stored);
     MemoryList* const block = lists[index];
@@ -196,11 +242,11 @@ void sfree(void* p) {
   if (p == nullptr) return;
   void* block = tarnutil::detail::BlockOfCallerPointer(p);
   const std::uint32_t stored = tarnutil::detail::ReadSizeHeader(block);
-  // Fast path: a pooled size (1..132 stored bytes) to a live allocator, as
-  // instance() and deallocate() would push it.
+  // Fast path: a pooled size (1..132 stored bytes) to a live allocator in a
+  // process with one thread, pushed as the path out of line would.
   MemoryList** const lists = liveFreeLists.load(std::memory_order_relaxed);
   if (stored - 1u < tarnutil::detail::largestPooledRequest + tarnutil::detail::sizeHeaderBytes &&
-      lists != nullptr) {
+      lists != nullptr && tarnutil::platform::SingleThreaded()) {
     const unsigned int index = tarnutil::detail::SmallClass(stored);
     StoreLink(block, lists[index]);
     lists[index] = static_cast<MemoryList*>(block);

@@ -123,6 +123,25 @@ void* StreamOsHandle(void* stream);
 int NarrowToWide(const char* text, wchar_t* buffer, int bufferChars);
 
 // ---------------------------------------------------------------------------
+// Threads (threads.cpp)
+
+// A byte that is non-zero while the process has never started a second
+// thread, read without a call on the allocators' fast paths. Where the
+// system publishes no such fact the byte stays 0, so callers always take
+// their locked paths.
+extern const char* const singleThreadedFlag;
+
+// True while the process has never started a second thread.
+inline bool SingleThreaded() {
+  return *singleThreadedFlag != 0;
+}
+
+// Runs prepare just before fork() and release just after it, in the parent
+// and in the child, so that a lock another thread held at the fork is free
+// in the child. Does nothing where there is no fork. False on failure.
+bool AtFork(void (*prepare)(), void (*release)());
+
+// ---------------------------------------------------------------------------
 // Graphics (graphics.cpp)
 
 // Colour value: red + green * 256 + blue * 65536.

@@ -147,6 +147,7 @@ namespace tarnutil {
 namespace detail {
 struct HugeObjectAllocatorProbe;
 struct SmallObjectAllocatorProbe;
+struct SmallObjectPool;
 }  // namespace detail
 }  // namespace tarnutil
 
@@ -232,6 +233,7 @@ class TARNUTIL_EXPORT smallobject_allocator {
   memory_list* _chunk_list;
 
   friend struct tarnutil::detail::SmallObjectAllocatorProbe;
+  friend struct tarnutil::detail::SmallObjectPool;
 };
 
 // ---------------------------------------------------------------------------
