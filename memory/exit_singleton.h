@@ -10,14 +10,15 @@
 // The object's state is guarded by one lock, taken only once the process
 // has started a second thread: a process that never does runs every call
 // unlocked, exactly as before there were locks. The lock is held across
-// fork() and released in both processes, so a child never inherits it held
-// by a thread that does not exist there.
+// fork(), then released in the parent and made anew in the child, where the
+// threads that waited for it do not exist.
 #ifndef TARNUTIL_MEMORY_EXIT_SINGLETON_H
 #define TARNUTIL_MEMORY_EXIT_SINGLETON_H
 
 #include <atomic>
 #include <cstdlib>
 #include <mutex>
+#include <new>
 
 #include "platform/platform.h"
 
@@ -45,7 +46,7 @@ class ExitSingleton {
       // callbacks registered earlier.
       std::atexit(atExit);
       forkTarget = this;
-      platform::AtFork(LockForFork, UnlockAfterFork);
+      platform::AtFork(LockForFork, UnlockAfterFork, RenewInChild);
     }
     return object_;
   }
@@ -85,6 +86,9 @@ class ExitSingleton {
   alignas(T) unsigned char storage_[sizeof(T)] = {};
   static void LockForFork() { forkTarget->mutex_.lock(); }
   static void UnlockAfterFork() { forkTarget->mutex_.unlock(); }
+  // The child has one thread, but the lock's word may still count waiters
+  // of the parent: a fresh lock forgets them.
+  static void RenewInChild() { ::new (static_cast<void*>(&forkTarget->mutex_)) std::mutex(); }
 
   // The one singleton of T, for the fork handlers, which take no argument.
   static inline ExitSingleton* forkTarget = nullptr;

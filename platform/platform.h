@@ -136,10 +136,11 @@ inline bool SingleThreaded() {
   return *singleThreadedFlag != 0;
 }
 
-// Runs prepare just before fork() and release just after it, in the parent
-// and in the child, so that a lock another thread held at the fork is free
-// in the child. Does nothing where there is no fork. False on failure.
-bool AtFork(void (*prepare)(), void (*release)());
+// Runs prepare just before fork(), then parent in the parent and child in
+// the child: how a lock is held across the fork and then released, or made
+// anew in the child, where the threads that waited for it do not exist.
+// Does nothing where there is no fork. False on failure.
+bool AtFork(void (*prepare)(), void (*parent)(), void (*child)());
 
 // ---------------------------------------------------------------------------
 // Graphics (graphics.cpp)

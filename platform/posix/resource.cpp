@@ -14,7 +14,7 @@
 // safe from any thread: lookups share it, registrations and the release
 // at exit take it alone. A found record stays valid after the lock is
 // dropped, since no record is freed before exit. The lock is held across
-// fork() so that a child never inherits it held by a vanished thread.
+// fork() and made anew in the child, so that a child never inherits it held.
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -57,6 +57,12 @@ void LockForFork() {
 
 void UnlockAfterFork() {
   registryLock.unlock();
+}
+
+// The child has one thread, but the lock may still count readers and
+// writers of the parent that wait in vain there: a fresh lock forgets them.
+void RenewInChild() {
+  ::new (static_cast<void*>(&registryLock)) std::shared_mutex();
 }
 
 void ReleaseRecords() {
@@ -134,7 +140,7 @@ int Register(HINSTANCE__* module, const wchar_t* name, const void* packedDib, st
     releaseAtExit = true;
     // Failing leaves only a fork racing a registration unsafe: not worth
     // refusing the registration for.
-    pthread_atfork(LockForFork, UnlockAfterFork, UnlockAfterFork);
+    pthread_atfork(LockForFork, UnlockAfterFork, RenewInChild);
   }
   wchar_t* upper = nullptr;
   if (nameChars != 0) {

@@ -29,8 +29,8 @@ const char* const singleThreadedFlag = &__libc_single_threaded;
 const char* const singleThreadedFlag = &neverSingleThreaded;
 #endif
 
-bool AtFork(void (*prepare)(), void (*release)()) {
-  return pthread_atfork(prepare, release, release) == 0;
+bool AtFork(void (*prepare)(), void (*parent)(), void (*child)()) {
+  return pthread_atfork(prepare, parent, child) == 0;
 }
 
 }  // namespace platform

@@ -13,7 +13,7 @@ const char neverSingleThreaded = 0;
 
 const char* const singleThreadedFlag = &neverSingleThreaded;
 
-bool AtFork(void (*)(), void (*)()) {
+bool AtFork(void (*)(), void (*)(), void (*)()) {
   return true;
 }
 
