@@ -39,7 +39,6 @@ void DestroySmallObjectsAtExit() {
   smallSingleton.Destroy();
 }
 
-
 MemoryList* AsList(unsigned char* block) {
   return static_cast<MemoryList*>(static_cast<void*>(block));
 }
