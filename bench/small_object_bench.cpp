@@ -1,7 +1,8 @@
-// 8-byte blocks from smalloc/sfree against glibc malloc, mimalloc, jemalloc
-// and boost::pool, in three patterns: immediate alloc/free pairs, LIFO
-// batches of 1000, and random churn over 10000 live blocks. One item is one
-// allocation and its release.
+// 8-byte blocks from smalloc/sfree against the allocator before it took a
+// lock, glibc malloc, mimalloc, jemalloc and boost::pool, in three patterns:
+// immediate alloc/free pairs, LIFO batches of 1000, and random churn over
+// 10000 live blocks. One item is one allocation and its release. The program
+// starts no thread, so smalloc runs its single-thread path.
 //
 // mimalloc and jemalloc are opened with dlopen (RTLD_LOCAL) and called
 // through the handle, so the process allocator stays glibc's.
@@ -16,6 +17,7 @@
 #include <vector>
 
 #include "bench_support.h"
+#include "small_object_baseline.h"
 
 #if defined(TARNUTIL_BENCH_HAVE_BOOST)
 #include <boost/pool/pool.hpp>
@@ -38,6 +40,13 @@ void Touch(void* p, std::uint64_t value) {
 struct TarnUtilBlocks {
   void* Alloc() { return smalloc(blockBytes); }
   void Free(void* p) { sfree(p); }
+};
+
+// The allocator as it was before it took a lock, in this same binary: the
+// single-thread fast path must stay within 10% of it.
+struct BaselineBlocks {
+  void* Alloc() { return baseline::smalloc(blockBytes); }
+  void Free(void* p) { baseline::sfree(p); }
 };
 
 struct GlibcBlocks {
@@ -200,6 +209,7 @@ void RegisterLoaded(const char* impl) {
 
 [[maybe_unused]] const bool registered = [] {
   Register<TarnUtilBlocks>("TarnUtil");
+  Register<BaselineBlocks>("TarnUtil unlocked baseline");
   Register<GlibcBlocks>("glibc");
 #if defined(TARNUTIL_BENCH_MIMALLOC_PATH)
   RegisterLoaded<MimallocBlocks>("mimalloc");

@@ -41,7 +41,7 @@ set(TARNUTIL_TESTS
   simplify/simplify_test simplify/farthest_scan_test
   geodesy/lambert_test geodesy/lambert_passes_test geodesy/rhumb_test
   links/line_list_test links/line_list_batch_test
-  memory/small_object_test memory/huge_object_test
+  memory/small_object_test memory/huge_object_test memory/late_exit_test
   bitmap/dib_test bitmap/dib_files_test bitmap/transparent_blt_test
   helpers/helpers_test
   platform/platform_services_test

@@ -2,6 +2,7 @@
 // the GPS layer's last-error slot, all through the platform seam.
 #include <tarnutil/tarnutil.h>
 
+#include <atomic>
 #include <cstdint>
 #include <cstring>
 
@@ -19,8 +20,10 @@ constexpr std::size_t hexTermPositions = 8;
 constexpr double sixteenPowers[hexTermPositions] = {1.0,     16.0,      256.0,      4096.0,
                                                     65536.0, 1048576.0, 16777216.0, 268435456.0};
 
-// The GPS layer's last error: one plain word, 0 at load.
-std::uint32_t gpsLastError = 0;
+// The GPS layer's last error, 0 at load. Any thread may set or read it and
+// the last writer wins: a relaxed atomic says exactly that, with the plain
+// loads and stores of one word.
+std::atomic<std::uint32_t> gpsLastError{0};
 
 // Value of one hexadecimal digit; every other byte, 0x80 and above
 // included, gives 0.
@@ -80,9 +83,9 @@ void* GetFileHandle(void* stream) {
 }
 
 void GPS_SetLastError(std::uint32_t code) {
-  gpsLastError = code;
+  gpsLastError.store(code, std::memory_order_relaxed);
 }
 
 std::uint32_t GPS_GetLastError() {
-  return gpsLastError;
+  return gpsLastError.load(std::memory_order_relaxed);
 }

@@ -3,8 +3,10 @@
 #include "memory/huge_object.h"
 
 #include <cstdlib>
+#include <mutex>
 #include <new>
 
+#include "memory/exit_singleton.h"
 #include "memory/size_header.h"
 #include "platform/platform.h"
 
@@ -14,19 +16,13 @@ namespace {
 
 using tarnutil::detail::hugeThresholdBytes;
 
-enum class Lifecycle { notBuilt, live, released };
+using tarnutil::detail::Lifecycle;
 
-Lifecycle hugeLifecycle = Lifecycle::notBuilt;
-
-// Static storage that the one object is built in on first use, so that no
-// compiler-registered destructor competes with the exit callback.
-alignas(hugeobject_allocator) unsigned char hugeStorage[sizeof(hugeobject_allocator)];
-hugeobject_allocator* hugeObject = nullptr;
+tarnutil::detail::ExitSingleton<hugeobject_allocator> hugeSingleton;
 
 void ReleaseHugeObjectsAtExit() {
-  if (hugeLifecycle != Lifecycle::live) return;
-  hugeLifecycle = Lifecycle::released;
-  hugeObject->~hugeobject_allocator();
+  const std::unique_lock<std::mutex> guard = hugeSingleton.Guard();
+  hugeSingleton.Destroy();
 }
 
 void ReleaseMapping(void* mapping, void* view) {
@@ -50,25 +46,27 @@ hugeobject_allocator::~hugeobject_allocator() {
 }
 
 hugeobject_allocator& hugeobject_allocator::instance() {
+  const std::unique_lock<std::mutex> guard = hugeSingleton.Guard();
   if (_instance == nullptr) create_instance();
   return *_instance;
 }
 
 void hugeobject_allocator::create_instance() {
   if (_instance != nullptr) return;
-  if (hugeLifecycle == Lifecycle::notBuilt) {
-    hugeLifecycle = Lifecycle::live;
-    hugeObject = ::new (static_cast<void*>(hugeStorage)) hugeobject_allocator();
-    // atexit from inside the library: runs at unload, before the callbacks
-    // registered earlier.
-    std::atexit(ReleaseHugeObjectsAtExit);
-  }
-  _instance = hugeObject;
+  _instance = hugeSingleton.Build(
+      [](void* storage) { return ::new (storage) hugeobject_allocator(); },
+      ReleaseHugeObjectsAtExit);
 }
 
+// After the exit callback the members serve from the heap and never touch
+// the list, whose nodes were freed with their mappings.
 void* hugeobject_allocator::allocate(unsigned int size) {
   const std::uint32_t mappingBytes = tarnutil::detail::MappingBytes(size);
   if (mappingBytes == 0) return nullptr;
+  const std::unique_lock<std::mutex> guard = hugeSingleton.Guard();
+  if (hugeSingleton.State() == Lifecycle::destroyed) {
+    return tarnutil::platform::HeapAllocate(mappingBytes);
+  }
   void* mapping = tarnutil::platform::CreateMapping(mappingBytes);
   if (mapping == nullptr) return nullptr;
   void* view = tarnutil::platform::MapView(mapping, mappingBytes);
@@ -93,6 +91,11 @@ void* hugeobject_allocator::allocate(unsigned int size) {
 }
 
 void hugeobject_allocator::deallocate(const void* p) {
+  const std::unique_lock<std::mutex> guard = hugeSingleton.Guard();
+  if (hugeSingleton.State() == Lifecycle::destroyed) {
+    tarnutil::platform::HeapRelease(const_cast<void*>(p));
+    return;
+  }
   if (_head == nullptr) return;
   mapping_node* previous = nullptr;
   mapping_node* node = _head;
@@ -117,7 +120,7 @@ void* hmalloc(unsigned int size) {
   if (size > tarnutil::detail::largestHeaderedRequest) return nullptr;
   const unsigned int blockBytes = size + tarnutil::detail::sizeHeaderBytes;
   void* block = nullptr;
-  if (size < hugeThresholdBytes || hugeLifecycle == Lifecycle::released) {
+  if (size < hugeThresholdBytes || hugeSingleton.State() == Lifecycle::destroyed) {
     block = tarnutil::platform::HeapAllocate(blockBytes);
   } else {
     block = hugeobject_allocator::instance().allocate(blockBytes);
@@ -131,7 +134,7 @@ void hfree(void* p) {
   if (p == nullptr) return;
   void* block = tarnutil::detail::BlockOfCallerPointer(p);
   const std::uint32_t stored = tarnutil::detail::ReadSizeHeader(block);
-  if (stored < hugeThresholdBytes || hugeLifecycle == Lifecycle::released) {
+  if (stored < hugeThresholdBytes || hugeSingleton.State() == Lifecycle::destroyed) {
     tarnutil::platform::HeapRelease(block);
     return;
   }
@@ -142,14 +145,12 @@ namespace tarnutil {
 namespace detail {
 
 void HugeObjectAllocatorProbe::Restart() {
-  if (hugeLifecycle == Lifecycle::notBuilt) {
+  if (hugeSingleton.State() == Lifecycle::notBuilt) {
     hugeobject_allocator::create_instance();
     return;
   }
-  if (hugeLifecycle == Lifecycle::live) hugeObject->~hugeobject_allocator();
-  hugeObject = ::new (static_cast<void*>(hugeStorage)) hugeobject_allocator();
-  hugeLifecycle = Lifecycle::live;
-  hugeobject_allocator::_instance = hugeObject;
+  hugeobject_allocator::_instance = hugeSingleton.Rebuild(
+      [](void* storage) { return ::new (storage) hugeobject_allocator(); });
 }
 
 void HugeObjectAllocatorProbe::RunExitCallback() {
@@ -157,7 +158,7 @@ void HugeObjectAllocatorProbe::RunExitCallback() {
 }
 
 bool HugeObjectAllocatorProbe::Released() {
-  return hugeLifecycle == Lifecycle::released;
+  return hugeSingleton.State() == Lifecycle::destroyed;
 }
 
 }  // namespace detail

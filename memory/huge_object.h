@@ -1,13 +1,20 @@
 // Huge-object allocator internals: the mapping-size rule and the test probe.
 //
-// Lifecycle: the one allocator object lives in static storage, is built on
+// Lifecycle (memory/exit_singleton.h): the one allocator object lives in
+// static storage, is built on
 // first use and registers one exit callback, which releases every recorded
 // mapping when the library is unloaded (or the process exits). After that
 // callback hmalloc serves every size from the runtime heap and hfree gives
 // every block to the heap, so a late caller (another library's static
-// destructor, say) neither crashes nor touches released mappings. Blocks
-// handed out before the callback were released with their mappings; giving
-// them to hfree afterwards is outside the contract.
+// destructor, say) neither crashes nor touches released mappings. So do the
+// members: allocate then returns a heap block of the mapping size and
+// deallocate gives its pointer to the heap. Blocks handed out before the
+// callback were released with their mappings; giving them to hfree or
+// deallocate afterwards is outside the contract.
+//
+// Threads: every member takes the allocator's lock once the process has
+// started a second thread (memory/exit_singleton.h). A huge block costs a
+// mapping, a system call far dearer than the lock, so nothing finer pays.
 #ifndef TARNUTIL_MEMORY_HUGE_OBJECT_H
 #define TARNUTIL_MEMORY_HUGE_OBJECT_H
 

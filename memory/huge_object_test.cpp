@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
+#include <thread>
 #include <vector>
 
 #include "memory/size_header.h"
@@ -170,12 +171,43 @@ TEST_F(HugeObject, ExitCallbackReleasesMappingsThenHeapServes) {
     EXPECT_EQ(ReadSizeHeader(BlockOf(p)), size);
     hfree(p);
   }
+  // So do the members, instead of appending to freed nodes.
+  hugeobject_allocator& late = hugeobject_allocator::instance();
+  for (unsigned int size : {0u, 5000u}) {
+    SCOPED_TRACE(size);
+    unsigned char* p = static_cast<unsigned char*>(late.allocate(size));
+    ASSERT_NE(p, nullptr);
+    std::memset(p, 0x3C, tarnutil::detail::MappingBytes(size));
+    late.deallocate(p);
+  }
   if (heap_ != nullptr && mapping_ != nullptr) {
-    EXPECT_EQ(heap_->allocations, 3u);
-    EXPECT_EQ(heap_->releases, 3u);
+    EXPECT_EQ(heap_->allocations, 5u);
+    EXPECT_EQ(heap_->releases, 5u);
     EXPECT_EQ(mapping_->liveViews, liveViews - 2);
   }
   Probe::RunExitCallback();
+}
+
+TEST_F(HugeObject, ThreadsShareTheList) {
+  // Each thread maps and releases its own blocks; a lost update of _head or
+  // _tail would leave a node behind or cut one off.
+  constexpr int threads = 4;
+  std::vector<std::thread> workers;
+  for (int t = 0; t < threads; ++t) {
+    workers.emplace_back([t] {
+      for (int round = 0; round < 50; ++round) {
+        void* a = hmalloc(4096u + static_cast<unsigned int>(t));
+        void* b = hmalloc(8192);
+        if (a != nullptr) std::memset(a, t, 4096);
+        hfree(a);
+        hfree(b);
+      }
+    });
+  }
+  for (std::thread& w : workers) w.join();
+  EXPECT_TRUE(Probe::Views().empty());
+  EXPECT_TRUE(Probe::TailIsLastNode());
+  EXPECT_EQ(LiveViews(), 0u);
 }
 
 }  // namespace

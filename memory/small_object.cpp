@@ -2,9 +2,12 @@
 // carved out of heap chunks, larger ones straight from the heap.
 #include "memory/small_object.h"
 
+#include <atomic>
 #include <cstdlib>
+#include <mutex>
 #include <new>
 
+#include "memory/exit_singleton.h"
 #include "memory/size_header.h"
 #include "platform/platform.h"
 
@@ -21,19 +24,19 @@ using tarnutil::detail::LoadLink;
 using tarnutil::detail::MemoryList;
 using tarnutil::detail::StoreLink;
 
-enum class Lifecycle { notBuilt, live, destroyed };
+using tarnutil::detail::Lifecycle;
 
-Lifecycle smallLifecycle = Lifecycle::notBuilt;
+tarnutil::detail::ExitSingleton<smallobject_allocator> smallSingleton;
 
-// Static storage that the one object is built in on first use, so that no
-// compiler-registered destructor competes with the exit callback.
-alignas(smallobject_allocator) unsigned char smallStorage[sizeof(smallobject_allocator)];
-smallobject_allocator* smallObject = nullptr;
+// The free-list table of the live object, null in every other state: what
+// the fast paths of smalloc and sfree need, in one load. They cannot go
+// through the exported members, which another module may interpose.
+std::atomic<MemoryList**> liveFreeLists{nullptr};
 
 void DestroySmallObjectsAtExit() {
-  if (smallLifecycle != Lifecycle::live) return;
-  smallLifecycle = Lifecycle::destroyed;
-  smallObject->~smallobject_allocator();
+  const std::unique_lock<std::mutex> guard = smallSingleton.Guard();
+  liveFreeLists.store(nullptr, std::memory_order_relaxed);
+  smallSingleton.Destroy();
 }
 
 MemoryList* AsList(unsigned char* block) {
@@ -72,20 +75,19 @@ smallobject_allocator::~smallobject_allocator() {
 }
 
 smallobject_allocator& smallobject_allocator::instance() {
-  if (_instance == nullptr) create_instance();
-  return *_instance;
+  const std::unique_lock<std::mutex> guard = smallSingleton.Guard();
+  return *tarnutil::detail::SmallObjectPool::Instance();
 }
 
 void smallobject_allocator::create_instance() {
   if (_instance != nullptr) return;
-  if (smallLifecycle == Lifecycle::notBuilt) {
-    smallLifecycle = Lifecycle::live;
-    smallObject = ::new (static_cast<void*>(smallStorage)) smallobject_allocator();
-    // atexit from inside the library: runs at unload, before the callbacks
-    // registered earlier.
-    std::atexit(DestroySmallObjectsAtExit);
+  if (smallSingleton.State() == Lifecycle::notBuilt) {
+    smallobject_allocator* built = smallSingleton.Build(
+        [](void* storage) { return ::new (storage) smallobject_allocator(); },
+        DestroySmallObjectsAtExit);
+    liveFreeLists.store(built->_free_lists, std::memory_order_relaxed);
   }
-  _instance = smallObject;
+  _instance = smallSingleton.Object();
 }
 
 unsigned int smallobject_allocator::chunk_index(unsigned int size) {
@@ -110,51 +112,90 @@ smallobject_allocator::memory_list* smallobject_allocator::alloc_chunk(unsigned 
   return _free_lists[index];
 }
 
-void* smallobject_allocator::allocate(unsigned int size) {
+namespace tarnutil {
+namespace detail {
+
+smallobject_allocator* SmallObjectPool::Instance() {
+  if (smallobject_allocator::_instance == nullptr) smallobject_allocator::create_instance();
+  return smallobject_allocator::_instance;
+}
+
+void* SmallObjectPool::Allocate(smallobject_allocator& a, unsigned int size) {
   if (!PooledSize(size)) return nullptr;
-  const unsigned int index = chunk_index(size);
-  if (_free_lists[index] == nullptr) {
-    memory_list* chunk = alloc_chunk(index);
+  const unsigned int index = a.chunk_index(size);
+  MemoryList** const lists = a._free_lists;
+  if (lists[index] == nullptr) {
+    MemoryList* chunk = a.alloc_chunk(index);
     if (chunk == nullptr) return nullptr;
     void* recordBlock = nullptr;
-    if (index == tarnutil::detail::recordClass) {
-      recordBlock = _free_lists[index];
-      _free_lists[index] = LoadLink(recordBlock);
+    if (index == recordClass) {
+      recordBlock = lists[index];
+      lists[index] = LoadLink(recordBlock);
     } else {
-      recordBlock = allocate(static_cast<unsigned int>(sizeof(memory_list)));
+      recordBlock = Allocate(a, static_cast<unsigned int>(sizeof(MemoryList)));
     }
     if (recordBlock == nullptr) {
       // An unrecorded chunk would never be released: give it back now.
-      _free_lists[index] = nullptr;
-      tarnutil::platform::HeapRelease(chunk);
+      lists[index] = nullptr;
+      platform::HeapRelease(chunk);
       return nullptr;
     }
-    _chunk_list = ::new (recordBlock) memory_list{_chunk_list, chunk};
+    a._chunk_list = ::new (recordBlock) MemoryList{a._chunk_list, chunk};
   }
-  memory_list* block = _free_lists[index];
-  _free_lists[index] = LoadLink(block);
+  MemoryList* block = lists[index];
+  lists[index] = LoadLink(block);
   return block;
 }
 
-void smallobject_allocator::deallocate(void* p, unsigned int size) {
+void SmallObjectPool::Deallocate(smallobject_allocator& a, void* p, unsigned int size) {
   if (p == nullptr || !PooledSize(size)) return;
-  const unsigned int index = chunk_index(size);
-  StoreLink(p, _free_lists[index]);
-  _free_lists[index] = static_cast<memory_list*>(p);
+  const unsigned int index = a.chunk_index(size);
+  StoreLink(p, a._free_lists[index]);
+  a._free_lists[index] = static_cast<MemoryList*>(p);
+}
+
+}  // namespace detail
+}  // namespace tarnutil
+
+// After the exit callback the members serve from the heap and never touch
+// the destroyed object's lists, which point into released chunks.
+void* smallobject_allocator::allocate(unsigned int size) {
+  const std::unique_lock<std::mutex> guard = smallSingleton.Guard();
+  if (smallSingleton.State() == Lifecycle::destroyed) {
+    return PooledSize(size) ? tarnutil::platform::HeapAllocate(BlockBytes(chunk_index(size)))
+                            : nullptr;
+  }
+  return tarnutil::detail::SmallObjectPool::Allocate(*this, size);
+}
+
+void smallobject_allocator::deallocate(void* p, unsigned int size) {
+  const std::unique_lock<std::mutex> guard = smallSingleton.Guard();
+  if (smallSingleton.State() == Lifecycle::destroyed) {
+    if (PooledSize(size)) tarnutil::platform::HeapRelease(p);
+    return;
+  }
+  tarnutil::detail::SmallObjectPool::Deallocate(*this, p, size);
 }
 
 namespace {
 
-// The paths of smalloc and sfree that need calls, kept out of line so that
-// the fast paths need no stack frame.
+using tarnutil::detail::SmallObjectPool;
+
+// The paths of smalloc and sfree that need calls or the lock, kept out of
+// line so that the fast paths need no stack frame.
 [[gnu::noinline]] void* SmallocOutOfLine(unsigned int size) {
   // A size whose header would wrap past 32 bits gets nothing, never a short
   // block.
   if (size > tarnutil::detail::largestHeaderedRequest) return nullptr;
   const unsigned int blockBytes = size + tarnutil::detail::sizeHeaderBytes;
   void* block = nullptr;
-  if (size <= tarnutil::detail::largestPooledRequest && smallLifecycle != Lifecycle::destroyed) {
-    block = smallobject_allocator::instance().allocate(blockBytes);
+  if (size <= tarnutil::detail::largestPooledRequest) {
+    const std::unique_lock<std::mutex> guard = smallSingleton.Guard();
+    if (smallSingleton.State() != Lifecycle::destroyed) {
+      block = SmallObjectPool::Allocate(*SmallObjectPool::Instance(), blockBytes);
+    } else {
+      block = tarnutil::platform::HeapAllocate(blockBytes);
+    }
   } else {
     block = tarnutil::platform::HeapAllocate(blockBytes);
   }
@@ -164,24 +205,27 @@ namespace {
 }
 
 [[gnu::noinline]] void SfreeOutOfLine(void* block, std::uint32_t stored) {
-  if (stored > tarnutil::detail::largestPooledRequest + tarnutil::detail::sizeHeaderBytes ||
-      smallLifecycle == Lifecycle::destroyed) {
+  if (stored > tarnutil::detail::largestPooledRequest + tarnutil::detail::sizeHeaderBytes) {
     tarnutil::platform::HeapRelease(block);
     return;
   }
-  smallobject_allocator::instance().deallocate(block, stored);
+  const std::unique_lock<std::mutex> guard = smallSingleton.Guard();
+  if (smallSingleton.State() == Lifecycle::destroyed) {
+    tarnutil::platform::HeapRelease(block);
+    return;
+  }
+  SmallObjectPool::Deallocate(*SmallObjectPool::Instance(), block, stored);
 }
 
 }  // namespace
 
 void* smalloc(unsigned int size) {
-  // Fast path: a live allocator with a free block of the class. It does what
-  // the path out of line does through instance() and allocate().
-  smallobject_allocator* const live = smallobject_allocator::_instance;
-  if (size <= tarnutil::detail::largestPooledRequest && live != nullptr &&
-      smallLifecycle == Lifecycle::live) {
+  // Fast path: a live allocator with a free block of the class, in a
+  // process with one thread. It does what the path out of line does.
+  MemoryList** const lists = liveFreeLists.load(std::memory_order_relaxed);
+  if (size <= tarnutil::detail::largestPooledRequest && lists != nullptr &&
+      tarnutil::platform::SingleThreaded()) {
     const unsigned int stored = size + tarnutil::detail::sizeHeaderBytes;
-    MemoryList** const lists = tarnutil::detail::SmallObjectAllocatorProbe::FreeLists(*live);
     const unsigned int index = tarnutil::detail::SmallClass(stored);
     MemoryList* const block = lists[index];
     if (block != nullptr) {
@@ -197,12 +241,11 @@ void sfree(void* p) {
   if (p == nullptr) return;
   void* block = tarnutil::detail::BlockOfCallerPointer(p);
   const std::uint32_t stored = tarnutil::detail::ReadSizeHeader(block);
-  // Fast path: a pooled size (1..132 stored bytes) to a live allocator, as
-  // instance() and deallocate() would push it.
-  smallobject_allocator* const live = smallobject_allocator::_instance;
+  // Fast path: a pooled size (1..132 stored bytes) to a live allocator in a
+  // process with one thread, pushed as the path out of line would.
+  MemoryList** const lists = liveFreeLists.load(std::memory_order_relaxed);
   if (stored - 1u < tarnutil::detail::largestPooledRequest + tarnutil::detail::sizeHeaderBytes &&
-      live != nullptr && smallLifecycle == Lifecycle::live) {
-    MemoryList** const lists = tarnutil::detail::SmallObjectAllocatorProbe::FreeLists(*live);
+      lists != nullptr && tarnutil::platform::SingleThreaded()) {
     const unsigned int index = tarnutil::detail::SmallClass(stored);
     StoreLink(block, lists[index]);
     lists[index] = static_cast<MemoryList*>(block);
@@ -215,15 +258,15 @@ namespace tarnutil {
 namespace detail {
 
 void SmallObjectAllocatorProbe::Restart() {
-  if (smallLifecycle == Lifecycle::notBuilt) {
+  if (smallSingleton.State() == Lifecycle::notBuilt) {
     smallobject_allocator::create_instance();
     return;
   }
-  if (smallLifecycle == Lifecycle::live) smallObject->~smallobject_allocator();
-  smallObject = ::new (static_cast<void*>(smallStorage)) smallobject_allocator();
-  smallLifecycle = Lifecycle::live;
+  smallobject_allocator* fresh = smallSingleton.Rebuild(
+      [](void* storage) { return ::new (storage) smallobject_allocator(); });
   smallobject_allocator::_singleton_destroyed = false;
-  smallobject_allocator::_instance = smallObject;
+  smallobject_allocator::_instance = fresh;
+  liveFreeLists.store(fresh->_free_lists, std::memory_order_relaxed);
 }
 
 void SmallObjectAllocatorProbe::RunExitCallback() {

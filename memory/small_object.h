@@ -14,14 +14,34 @@
 //    and written bytewise. Records stay aligned: their class's block size is
 //    a multiple of a pointer and chunks come aligned from the heap.
 //
-// Lifecycle: the one allocator object lives in static storage, is built on
-// first use and registers one exit callback, which runs its destructor when
+// Lifecycle (memory/exit_singleton.h): the one allocator object lives in
+// static storage, is built on first use and registers one exit callback, which runs its destructor when
 // the library is unloaded (or the process exits). After that callback
 // smalloc serves every size from the runtime heap and sfree gives every block
 // to the heap, so a late caller (another library's static destructor doing
-// polygon clipping, say) neither crashes nor touches released chunks. Pooled
-// blocks handed out before the callback were released with their chunks;
-// giving them to sfree afterwards is outside the contract.
+// polygon clipping, say) neither crashes nor touches released chunks. The
+// members do the same: allocate then returns a heap block of the class's
+// size and deallocate gives its block to the heap. Pooled blocks handed out
+// before the callback were released with their chunks; giving them to sfree
+// or deallocate afterwards is outside the contract.
+//
+// Threads. A process that has never started a second thread takes today's
+// paths unlocked: smalloc and sfree pop and push inline, and every field
+// holds after each call exactly what a single thread leaves. Once a second
+// thread exists, every call (the fast paths included) runs the same code
+// under one lock (memory/exit_singleton.h). One lock rather than per-thread
+// caches of free blocks, because:
+//  - it keeps the one free-list order, chunk count and record layout in every
+//    process, which the tests pin on every target; caches would park blocks
+//    outside _free_lists, so the lists would no longer say what is free;
+//  - Windows cannot tell a process that never started a thread, so there the
+//    locked path is the only path, and it must keep the same state too;
+//  - polygon clipping, the library's own user, takes four blocks per call,
+//    next to work that grows with the polygon: the lock is lost in it;
+//  - a block freed on another thread than the one that took it needs nothing
+//    special: it goes back to the one list of its class.
+// The price is contention for an application that calls smalloc in a tight
+// loop on many threads; docs/performance.md gives the figures.
 #ifndef TARNUTIL_MEMORY_SMALL_OBJECT_H
 #define TARNUTIL_MEMORY_SMALL_OBJECT_H
 
@@ -83,14 +103,19 @@ inline void StoreLink(void* block, MemoryList* next) {
   std::memcpy(block, &next, sizeof next);
 }
 
-// Access to the one allocator object's private state: the fast paths of
-// smalloc and sfree, and the tests.
+// The allocator's operations without the lock, for callers that hold it
+// (or run in a process with one thread): the members and the paths of
+// smalloc and sfree that need a call. Exactly what the members did before
+// they took the lock.
+struct SmallObjectPool {
+  // The object, built on first call; _instance afterwards.
+  static smallobject_allocator* Instance();
+  static void* Allocate(smallobject_allocator& a, unsigned int size);
+  static void Deallocate(smallobject_allocator& a, void* p, unsigned int size);
+};
+
+// Test access to the one allocator object's private state.
 struct SmallObjectAllocatorProbe {
-  // The free-list table of a; the exported members cannot be inlined into
-  // smalloc and sfree, as another module may interpose them.
-  static MemoryList** FreeLists(smallobject_allocator& a) { return a._free_lists; }
-
-
   // Destroys the object if it is live and builds a fresh one in its place,
   // without registering another exit callback; clears _singleton_destroyed.
   static void Restart();

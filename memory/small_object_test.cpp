@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
+#include <thread>
 #include <vector>
 
 #include "memory/size_header.h"
@@ -227,10 +228,50 @@ TEST_F(SmallObject, DestructionReleasesChunksThenHeapServes) {
     sfree(p);
     EXPECT_EQ(smallobject_allocator::_instance, nullptr);
   }
+  // So do the members, instead of popping lists that point into released
+  // chunks.
+  smallobject_allocator& late = smallobject_allocator::instance();
+  for (unsigned int size : {1u, 12u, 16384u}) {
+    SCOPED_TRACE(size);
+    void* p = late.allocate(size);
+    ASSERT_NE(p, nullptr);
+    std::memset(p, 0x5A, size);
+    late.deallocate(p, size);
+  }
+  EXPECT_EQ(late.allocate(0), nullptr);
   if (hooks_ != nullptr) {
     EXPECT_EQ(hooks_->allocations, hooks_->releases);
   }
   Probe::RunExitCallback();
+}
+
+TEST_F(SmallObject, CrossThreadFreesLoseNoBlock) {
+  // Four threads take class-2 blocks and each frees the blocks another took.
+  constexpr int threads = 4;
+  constexpr int blocksPerThread = 500;
+  std::vector<std::vector<void*>> taken(threads, std::vector<void*>(blocksPerThread));
+  auto run = [&](auto&& body) {
+    std::vector<std::thread> workers;
+    for (int t = 0; t < threads; ++t) workers.emplace_back(body, t);
+    for (std::thread& w : workers) w.join();
+  };
+  run([&](int t) {
+    for (void*& p : taken[static_cast<std::size_t>(t)]) {
+      p = smalloc(8);
+      if (p != nullptr) std::memset(p, t, 8);
+    }
+  });
+  std::vector<const void*> all;
+  for (const std::vector<void*>& blocks : taken) all.insert(all.end(), blocks.begin(), blocks.end());
+  std::sort(all.begin(), all.end());
+  EXPECT_EQ(std::adjacent_find(all.begin(), all.end()), all.end()) << "a block handed out twice";
+  EXPECT_NE(all.front(), nullptr);
+  run([&](int t) {
+    for (void* p : taken[static_cast<std::size_t>((t + 1) % threads)]) sfree(p);
+  });
+  // Every block of every chunk is free again but the records' own.
+  const std::size_t chunks = Probe::Chunks().size();
+  EXPECT_EQ(Probe::FreeCount(2) + Probe::FreeCount(recordClass), 64 * chunks - chunks);
 }
 
 TEST_F(SmallObject, RandomTrafficKeepsBlocksDisjoint) {

@@ -123,6 +123,26 @@ void* StreamOsHandle(void* stream);
 int NarrowToWide(const char* text, wchar_t* buffer, int bufferChars);
 
 // ---------------------------------------------------------------------------
+// Threads (threads.cpp)
+
+// A byte that is non-zero while the process has never started a second
+// thread, read without a call on the allocators' fast paths. Where the
+// system publishes no such fact the byte stays 0, so callers always take
+// their locked paths.
+extern const char* const singleThreadedFlag;
+
+// True while the process has never started a second thread.
+inline bool SingleThreaded() {
+  return *singleThreadedFlag != 0;
+}
+
+// Runs prepare just before fork(), then parent in the parent and child in
+// the child: how a lock is held across the fork and then released, or made
+// anew in the child, where the threads that waited for it do not exist.
+// Does nothing where there is no fork. False on failure.
+bool AtFork(void (*prepare)(), void (*parent)(), void (*child)());
+
+// ---------------------------------------------------------------------------
 // Graphics (graphics.cpp)
 
 // Colour value: red + green * 256 + blue * 65536.

@@ -7,6 +7,8 @@
 #   fuzz       Linux x86-64, clang++ libFuzzer targets: each for a fixed time
 #              with a fixed seed, then a replay of corpora and regressions
 #   valgrind   Linux x86-64, g++: every native test program under memcheck
+#   tsan       Linux x86-64, clang++ with ThreadSanitizer: the multi-threaded
+#              stress program on four threads for a bounded time
 # Usage: scripts/check.sh [leg ...]   (default: every leg)
 # Missing Debian packages are installed first (as root); without root the
 # script prints the apt-get line to run and stops.
@@ -16,7 +18,7 @@ root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 out=${TARNUTIL_BUILD_ROOT:-$root/build}
 jobs=${TARNUTIL_JOBS:-2}
 legs=("$@")
-[ ${#legs[@]} -gt 0 ] || legs=(gcc clang-asan armhf mingw fuzz valgrind)
+[ ${#legs[@]} -gt 0 ] || legs=(gcc clang-asan armhf mingw fuzz valgrind tsan)
 
 # Every leg generates bitmap test data on the host with Pillow and ImageMagick.
 packages=(cmake make g++ pkg-config googletest libgtest-dev libbenchmark-dev
@@ -105,7 +107,8 @@ for leg in "${legs[@]}"; do
     mingw) packages+=(g++-mingw-w64-x86-64-posix wine wine64) ;;
     fuzz) packages+=(clang libclang-rt-14-dev) ;;
     valgrind) packages+=(valgrind) ;;
-    *) echo "unknown leg: $leg (gcc, clang-asan, armhf, mingw, fuzz, valgrind)" >&2; exit 2 ;;
+    tsan) packages+=(clang libclang-rt-14-dev) ;;
+    *) echo "unknown leg: $leg (gcc, clang-asan, armhf, mingw, fuzz, valgrind, tsan)" >&2; exit 2 ;;
   esac
 done
 
@@ -176,6 +179,40 @@ run_valgrind_leg() {
   [ "$rc" -eq 0 ] && [ "$fail" -eq 0 ] || failed_legs+=("$leg")
 }
 
+# Builds only the stress program with ThreadSanitizer and runs it on four
+# threads for stress_seconds; any sanitizer report, any result that differs
+# from its single-threaded run, or a hang fails the leg.
+stress_seconds=${TARNUTIL_STRESS_SECONDS:-5}
+run_tsan_leg() {
+  local leg=tsan
+  local dir=$out/$leg
+  echo "== Leg $leg"
+  mkdir -p "$dir"
+  if ! cmake -S "$root" -B "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++ \
+      -DTARNUTIL_SANITIZE=thread -DTARNUTIL_BUILD_TESTS=OFF -DTARNUTIL_BUILD_STRESS=ON \
+      >"$dir.configure.log" 2>&1 ||
+      ! cmake --build "$dir" -j"$jobs" --target thread_stress >"$dir.build.log" 2>&1; then
+    tail -n 60 "$dir.configure.log" "$dir.build.log"
+    echo "leg $leg: build failed"
+    failed_legs+=("$leg")
+    return
+  fi
+  local log=$dir.stress.log
+  TSAN_OPTIONS=${TSAN_OPTIONS:-halt_on_error=1:second_deadlock_stack=1} \
+    timeout $((stress_seconds * 10 + 60)) "$dir/bin/thread_stress" "$stress_seconds" >"$log" 2>&1
+  local rc=$?
+  tail -n 1 "$log"
+  if [ "$rc" -ne 0 ] || grep -q 'ThreadSanitizer' "$log"; then
+    grep -m 20 -E 'WARNING|ERROR|SUMMARY|differs|damaged' "$log"
+    echo "leg $leg: FAILED (exit $rc, log $log)"
+    total_fail=$((total_fail + 1))
+    failed_legs+=("$leg")
+    return
+  fi
+  echo "leg $leg: 1 passed, 0 failed"
+  total_pass=$((total_pass + 1))
+}
+
 for leg in "${legs[@]}"; do
   case $leg in
     gcc)
@@ -194,6 +231,8 @@ for leg in "${legs[@]}"; do
       run_fuzz_leg ;;
     valgrind)
       run_valgrind_leg ;;
+    tsan)
+      run_tsan_leg ;;
   esac
 done
 

@@ -173,6 +173,7 @@ namespace tarnutil {
 namespace detail {
 struct HugeObjectAllocatorProbe;
 struct SmallObjectAllocatorProbe;
+struct SmallObjectPool;
 }  // namespace detail
 }  // namespace tarnutil
 
@@ -244,6 +245,8 @@ class TARNUTIL_EXPORT smallobject_allocator {
 
   static smallobject_allocator* _instance;
   static bool _singleton_destroyed;
+  // Part of the exported data that applications link against, so it stays,
+  // 0, though nothing in the library reads or writes it.
   static std::int32_t _singleton_guard;
 
  private:
@@ -256,6 +259,7 @@ class TARNUTIL_EXPORT smallobject_allocator {
   memory_list* _chunk_list;
 
   friend struct tarnutil::detail::SmallObjectAllocatorProbe;
+  friend struct tarnutil::detail::SmallObjectPool;
 };
 
 // ---------------------------------------------------------------------------

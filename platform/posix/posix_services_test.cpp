@@ -5,9 +5,11 @@
 #include <gtest/gtest.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <tarnutil/tarnutil.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <clocale>
 #include <cstdint>
 #include <cstdio>
@@ -17,6 +19,7 @@
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <thread>
 
 #include "platform/platform.h"
 #include "platform/posix/readable_memory.h"
@@ -176,6 +179,41 @@ TEST(RegisterBitmapResource, LaterRegistrationWinsAndEarlierBytesStay) {
   EXPECT_EQ(later[0], 2);
   // Still readable: a bitmap attached to it may be in use.
   EXPECT_EQ(earlier[0], 1);
+}
+
+TEST(ForkWhileLocked, ChildFindsEveryLockFree) {
+  // A thread keeps taking the registry's and both allocators' locks while
+  // the main thread forks: a lock inherited held would hang the child,
+  // which the alarm then kills.
+  HINSTANCE__* const module = Module(0x9500);
+  const unsigned char bytes[] = {3, 3, 3, 3};
+  ASSERT_EQ(RegisterBitmapResource(module, L"FORKED", bytes, sizeof bytes), 1);
+  std::atomic<bool> stop{false};
+  std::thread busy([&] {
+    while (!stop.load()) {
+      sfree(smalloc(8));
+      hfree(hmalloc(5000));
+      RegisterBitmapResource(module, L"BUSY", bytes, sizeof bytes);
+      Load(module, L"FORKED");
+    }
+  });
+  for (int round = 0; round < 20; ++round) {
+    SCOPED_TRACE(round);
+    const pid_t child = fork();
+    ASSERT_NE(child, -1);
+    if (child == 0) {
+      alarm(10);
+      sfree(smalloc(8));
+      hfree(hmalloc(5000));
+      const bool found = Load(module, L"FORKED") != nullptr;
+      _exit(found && RegisterBitmapResource(module, L"CHILD", bytes, sizeof bytes) == 1 ? 0 : 1);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "status " << status;
+  }
+  stop.store(true);
+  busy.join();
 }
 
 TEST(MemoryUnreadable, BothWaysFindTheProtectedPage) {

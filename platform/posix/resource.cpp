@@ -9,11 +9,20 @@
 // shadows the older one instead of freeing it, because a bitmap attached to
 // the older bytes may still be in use; every block is released at exit (or
 // unload), when nothing may use them any more.
+//
+// The list is guarded by a reader-writer lock, as lookups on Windows are
+// safe from any thread: lookups share it, registrations and the release
+// at exit take it alone. A found record stays valid after the lock is
+// dropped, since no record is freed before exit. The lock is held across
+// fork() and made anew in the child, so that a child never inherits it held.
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <cwchar>
+#include <mutex>
 #include <new>
+#include <pthread.h>
+#include <shared_mutex>
 
 #include "platform/platform.h"
 
@@ -40,8 +49,24 @@ struct ResourceRecord {
 
 ResourceRecord* newestRecord = nullptr;
 bool releaseAtExit = false;
+std::shared_mutex registryLock;
+
+void LockForFork() {
+  registryLock.lock();
+}
+
+void UnlockAfterFork() {
+  registryLock.unlock();
+}
+
+// The child has one thread, but the lock may still count readers and
+// writers of the parent that wait in vain there: a fresh lock forgets them.
+void RenewInChild() {
+  ::new (static_cast<void*>(&registryLock)) std::shared_mutex();
+}
 
 void ReleaseRecords() {
+  const std::unique_lock<std::shared_mutex> exclusive(registryLock);
   while (newestRecord != nullptr) {
     ResourceRecord* older = newestRecord->older;
     HeapRelease(newestRecord);
@@ -104,6 +129,7 @@ int Register(HINSTANCE__* module, const wchar_t* name, const void* packedDib, st
   if (bytes > SIZE_MAX - bytesOffset) return 0;
   unsigned char* block = static_cast<unsigned char*>(HeapAllocate(bytesOffset + bytes));
   if (block == nullptr) return 0;
+  const std::unique_lock<std::shared_mutex> exclusive(registryLock);
   if (!releaseAtExit) {
     // Registered from inside the library: runs at exit, or when the library
     // is unloaded.
@@ -112,6 +138,9 @@ int Register(HINSTANCE__* module, const wchar_t* name, const void* packedDib, st
       return 0;
     }
     releaseAtExit = true;
+    // Failing leaves only a fork racing a registration unsafe: not worth
+    // refusing the registration for.
+    pthread_atfork(LockForFork, UnlockAfterFork, RenewInChild);
   }
   wchar_t* upper = nullptr;
   if (nameChars != 0) {
@@ -128,12 +157,14 @@ int Register(HINSTANCE__* module, const wchar_t* name, const void* packedDib, st
 
 ResourceHandle ResourceFindBitmap(HINSTANCE__* module, const wchar_t* name) {
   if (name == nullptr) return nullptr;
+  const std::shared_lock<std::shared_mutex> shared(registryLock);
   return Find(module, name);
 }
 
 void* ResourceLoad(HINSTANCE__* module, ResourceHandle resource) {
   if (resource == nullptr) return nullptr;
   // Only a handle found in this module's registrations gives data.
+  const std::shared_lock<std::shared_mutex> shared(registryLock);
   for (ResourceRecord* record = newestRecord; record != nullptr; record = record->older) {
     if (record == resource) return record->module == module ? record->bytes : nullptr;
   }
