@@ -16,6 +16,7 @@
 #include <new>
 
 #include "platform/platform.h"
+#include "platform/posix/resource_registry.h"
 
 namespace tarnutil {
 namespace platform {
@@ -36,6 +37,8 @@ struct ResourceRecord {
   // Upper-cased string name inside the block; null for an id.
   const wchar_t* name;
   unsigned char* bytes;
+  // The registered count: loads check the bitmap against it.
+  std::uint32_t byteCount;
 };
 
 ResourceRecord* newestRecord = nullptr;
@@ -120,7 +123,7 @@ int Register(HINSTANCE__* module, const wchar_t* name, const void* packedDib, st
   }
   std::memcpy(block + bytesOffset, packedDib, bytes);
   newestRecord = ::new (static_cast<void*>(block))
-      ResourceRecord{newestRecord, module, id, upper, block + bytesOffset};
+      ResourceRecord{newestRecord, module, id, upper, block + bytesOffset, bytes};
   return 1;
 }
 
@@ -140,6 +143,28 @@ void* ResourceLoad(HINSTANCE__* module, ResourceHandle resource) {
   return nullptr;
 }
 
+std::uint32_t ResourceBytes(HINSTANCE__* module, ResourceHandle resource) {
+  if (resource == nullptr) return 0;
+  for (ResourceRecord* record = newestRecord; record != nullptr; record = record->older) {
+    if (record == resource) return record->module == module ? record->byteCount : 0;
+  }
+  return 0;
+}
+
+namespace posix {
+
+bool DropBitmapResource(HINSTANCE__* module, const wchar_t* name) {
+  if (name == nullptr) return false;
+  ResourceRecord* const found = Find(module, name);
+  if (found == nullptr) return false;
+  ResourceRecord** link = &newestRecord;
+  while (*link != found) link = &(*link)->older;
+  *link = found->older;
+  HeapRelease(found);
+  return true;
+}
+
+}  // namespace posix
 }  // namespace platform
 }  // namespace tarnutil
 
