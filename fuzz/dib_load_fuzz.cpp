@@ -1,6 +1,9 @@
 // A bitmap file through CDIB::LoadFile: the input is written to a temporary
 // file; a loaded bitmap is swept pixel by pixel, then loaded over, by the
-// file again and by a bitmap resource (never owned), and back.
+// file again and by a bitmap resource (never owned), and back. The input
+// after its file header is also registered as a resource of its own
+// (where the platform lets a program register one), loaded, swept and
+// dropped again. Either load agrees with DIBRefusalReason.
 #include <tarnutil/tarnutil.h>
 
 #include <array>
@@ -36,7 +39,10 @@ struct ScratchFile {
 };
 
 constexpr wchar_t sampleName[] = L"TARNUTIL_FUZZ_SAMPLE";
+constexpr wchar_t inputName[] = L"TARNUTIL_FUZZ_INPUT";
 constexpr int resourceFlag = 10;
+constexpr int ownsHeader = 1;
+constexpr std::size_t fileHeaderBytes = 14;
 
 // A 2 x 2 bitmap of 8 bits with the 12-byte header and its 3-byte colour
 // entries: index i is grey level i.
@@ -75,6 +81,30 @@ void LoadResourceOver(CDIB& dib, bool registered) {
   tarnutil::fuzz::SweepPixels(dib, true);
 }
 
+// The input's block (after a file header, when it has one) as a resource:
+// it loads exactly when the block passes the checks, never owned unless
+// presented anew from a longer header.
+void LoadInputAsResource(const std::uint8_t* data, std::size_t size) {
+  if (size >= 2 && data[0] == 'B' && data[1] == 'M') {
+    const std::size_t skip = size < fileHeaderBytes ? size : fileHeaderBytes;
+    data += skip;
+    size -= skip;
+  }
+  const std::uint32_t bytes = static_cast<std::uint32_t>(size);
+  if (bytes == 0 || !tarnutil::fuzz::RegisterSampleBitmap(inputName, data, bytes)) return;
+  const int reason = DIBRefusalReason(nullptr, data, bytes, nullptr);
+  {
+    CDIB dib;
+    const int loaded = dib.LoadBitmapW(nullptr, inputName);
+    TARNUTIL_FUZZ_CHECK(loaded == (reason == 0 ? 1 : 0));
+    if (loaded == 1) {
+      TARNUTIL_FUZZ_CHECK((dib.GetFlag() & ~ownsHeader) == resourceFlag);
+      tarnutil::fuzz::SweepPixels(dib, true);
+    }
+  }
+  tarnutil::fuzz::DropSampleBitmap(inputName);
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -91,6 +121,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   TARNUTIL_FUZZ_CHECK(dib.LoadFile(nullptr) == 0 && dib.LoadFile(missing.c_str()) == 0);
   const int loaded = dib.LoadFile(scratch.wide.c_str());
   TARNUTIL_FUZZ_CHECK(loaded == 0 || loaded == 1);
+  TARNUTIL_FUZZ_CHECK(loaded == (DIBRefusalReason(scratch.wide.c_str(), nullptr, 0, nullptr) == 0));
+  LoadInputAsResource(data, size);
   if (loaded == 0) {
     // A refused file leaves the object empty.
     TARNUTIL_FUZZ_CHECK(dib.GetBMI() == nullptr);
