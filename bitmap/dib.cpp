@@ -80,7 +80,7 @@ constexpr RefusalText refusalTexts[] = {
     {tarnutilDibHeaderSize, "header size not supported"},
     {tarnutilDibEmbeddedImage, "embedded JPEG or PNG image"},
     {tarnutilDibPixelOffset, "pixel offset outside the file"},
-    {tarnutilDibShortData, "shorter than its headers, colour table or rows"},
+    {tarnutilDibShortData, "shorter than its headers, color table or rows"},
     {tarnutilDibRunLengthRows, "run-length bitmap taller than its row table may be"},
     {tarnutilDibTooLarge, "too large"},
     {tarnutilDibBadHeader, "header describes no bitmap that can be read"},
@@ -208,7 +208,7 @@ DibRefusal ReadDibFile(const wchar_t* path, unsigned char** block, DibLayout* la
   platform::FileClose(file);
   std::memset(data + readBytes, 0, declaredBytes - readBytes);
 
-  // A pixel offset of 0 is unstated: the pixels follow the colour table.
+  // A pixel offset of 0 is unstated: the pixels follow the color table.
   const std::uint32_t fileOffset = LoadLe32(fileHeader + filePixelOffsetAt);
   const std::int64_t pixelsAt =
       fileOffset == 0 ? -1 : std::int64_t{fileOffset} - std::int64_t{fileHeaderBytes};
@@ -470,7 +470,7 @@ std::uint32_t CDIB::GetRGBValue(int x, int y) const {
   const std::size_t column = static_cast<std::size_t>(x);
   switch (m_format) {
     case dibFormat8Bit: {
-      // Never past the table: an index beyond it has no colour.
+      // Never past the table: an index beyond it has no color.
       const std::int32_t index = row[column];
       if (index >= m_colorsUsed) return 0;
       if (m_coreColors != nullptr) {

@@ -29,11 +29,11 @@ const char* DibRefusalText(int reason);
 // Whether a block of which the first available bytes can be read may be
 // attached: a known header that fits; width and height not 0; no negative
 // width; a bit count of 1, 2, 4, 8, 16, 24 or 32; no embedded JPEG or PNG
-// and no compression past bit fields; masks and colour table inside what
+// and no compression past bit fields; masks and color table inside what
 // can be read; a format whose pixels are not wider than the bit count
 // (bit-field masks on 1 to 8 or 24 bits can name a 16- or 32-bit layout);
 // pixels at pixelsAt (from the header's start; negative: right after the
-// colour table) not inside the headers or the table nor past the data; and
+// color table) not inside the headers or the table nor past the data; and
 // every row of the row table inside the pixel data. Run-length pixels are
 // shorter than their rows, and no pixel operation reads them, so they only
 // need to start inside the data, and the image size their header states

@@ -21,7 +21,7 @@ const std::string dataDir = TARNUTIL_DIB_DATA_DIR;
 
 struct Pixel {
   std::uint32_t r, g, b;
-  std::int32_t index;  // -1 without a colour table
+  std::int32_t index;  // -1 without a color table
 };
 
 struct Expected {
@@ -85,8 +85,8 @@ const Pixel& At(const Expected& e, int x, int y) {
 }
 
 // What the two readers give for a decoded pixel, by the rules of each format:
-// colour tables as red + green * 256 + blue * 65536, 24 bits with blue in the
-// low byte, and every high-colour pixel reduced to 5-6-5 by GetPixelIndex.
+// color tables as red + green * 256 + blue * 65536, 24 bits with blue in the
+// low byte, and every high-color pixel reduced to 5-6-5 by GetPixelIndex.
 struct Reading {
   std::uint32_t index, rgb;
 };
@@ -113,7 +113,7 @@ Reading Expect(std::int32_t format, const Pixel& p) {
   }
 }
 
-// The colour index stored for a 1- or 4-bit pixel, found through the row
+// The color index stored for a 1- or 4-bit pixel, found through the row
 // table: the leftmost pixel in the high bits of a byte.
 std::int32_t StoredIndex(const CDIB& dib, int bitCount, int x, int y) {
   const unsigned char* row = DibProbe::Rows(dib)[y];

@@ -59,7 +59,7 @@ struct Info {
     planes = count;
     return *this;
   }
-  Info& Colours(std::uint32_t used, std::uint32_t important = 0) {
+  Info& Colors(std::uint32_t used, std::uint32_t important = 0) {
     colorsUsed = used;
     colorsImportant = important;
     return *this;
@@ -122,7 +122,7 @@ TEST(DibAttach, LayoutFromHeader) {
     std::int32_t format;
   };
   const Case cases[] = {
-      {"8 bits, colours used 0", InfoBlock(Info().Bits(8), 1100), 1064, 40, -1, -1, 256, 256, 3, 2,
+      {"8 bits, colors used 0", InfoBlock(Info().Bits(8), 1100), 1064, 40, -1, -1, 256, 256, 3, 2,
        4, 8, 8, false, 4},
       {"height -3", InfoBlock(Info().Size(3, -3), 40), 40, -1, -1, -1, 0, 0, 3, 3, 12, 24, 36, true,
        8},
@@ -153,9 +153,9 @@ TEST(DibAttach, LayoutFromHeader) {
        false, 3},
       {"run-length 8", InfoBlock(Info().Bits(8, 1), 1100), 1064, 40, -1, -1, 256, 256, 3, 2, 4, 8,
        8, false, 5},
-      {"24 bits with 5 colours", InfoBlock(Info().Colours(5, 2), 60), 60, 40, -1, -1, 5, 2, 3, 2,
+      {"24 bits with 5 colors", InfoBlock(Info().Colors(5, 2), 60), 60, 40, -1, -1, 5, 2, 3, 2,
        12, 24, 24, false, 8},
-      {"masks before the table", WithMasks(InfoBlock(Info().Bits(8, 3).Colours(2), 30), 1, 2, 3),
+      {"masks before the table", WithMasks(InfoBlock(Info().Bits(8, 3).Colors(2), 30), 1, 2, 3),
        60, 52, -1, 40, 2, 2, 3, 2, 4, 8, 8, false, 4},
       {"2 planes", InfoBlock(Info().Planes(2), 60), 40, -1, -1, -1, 0, 0, 3, 2, 12, 48, 48, false,
        8},
@@ -296,8 +296,8 @@ TEST(DibAttach, Refusals) {
       {"top-row offset with planes", InfoBlock(Info().Size(10000, 60000).Planes(2), 30)},
       // Top-down: no top-row offset, but bps * planes * height.
       {"image size", InfoBlock(Info().Size(30000, -30000), 30)},
-      {"colours used 0xFFFFFFFF", InfoBlock(Info().Colours(0xFFFFFFFFu), 30)},
-      {"colours used 2^29", InfoBlock(Info().Colours(0x20000000u), 30)},
+      {"colors used 0xFFFFFFFF", InfoBlock(Info().Colors(0xFFFFFFFFu), 30)},
+      {"colors used 2^29", InfoBlock(Info().Colors(0x20000000u), 30)},
       {"depth", InfoBlock(Info().Size(1, 2).Bits(0xFFFF).Planes(0xFFFF), 30)},
   };
   Bytes previous = InfoBlock(Info(), 24);
@@ -471,9 +471,9 @@ TEST(DibPixels, OutsideTheBitmap) {
   EXPECT_EQ(empty.GetPixelIndex(0, 0), outside);
 }
 
-TEST(DibPixels, ColourTableBounds) {
-  Bytes block = InfoBlock(Info().Bits(8).Colours(2), 8 + 8 + 1024);
-  // Whatever follows the two entries is no colour of the table.
+TEST(DibPixels, ColorTableBounds) {
+  Bytes block = InfoBlock(Info().Bits(8).Colors(2), 8 + 8 + 1024);
+  // Whatever follows the two entries is no color of the table.
   std::fill(block.begin() + 48, block.end(), 0x77);
   Put32(block, 40, 0x00030201);
   Put32(block, 44, 0x00060504);
@@ -667,8 +667,8 @@ TEST_F(DibLoadFile, MalformedFilesAreRefused) {
       {"core width 0", tarnutilDibBadHeader, CoreBlock(0, 2, 24, 24)},
       {"core table past the data", tarnutilDibShortData, CoreBlock(3, 2, 8, 700)},
       {"table past the data", tarnutilDibShortData, InfoBlock(Info().Bits(8), 1000)},
-      {"colours used 2^30", tarnutilDibTooLarge, with(good, 32, 0x40000000u)},
-      {"colours used 0xFFFFFFFF", tarnutilDibTooLarge, with(good, 32, 0xFFFFFFFFu)},
+      {"colors used 2^30", tarnutilDibTooLarge, with(good, 32, 0x40000000u)},
+      {"colors used 0xFFFFFFFF", tarnutilDibTooLarge, with(good, 32, 0xFFFFFFFFu)},
       {"masks past the data", tarnutilDibShortData, InfoBlock(m16, 8)},
       {"masks past the block", tarnutilDibShortData, InfoBlock(m16, 8), -14},
       {"header past the block", tarnutilDibShortData, Bytes(good.begin(), good.begin() + 40), -24},

@@ -118,7 +118,7 @@ DibLayoutStatus ParseDibHeader(const unsigned char* header, DibLayout* layout) {
     }
   }
 
-  // A huge colours-used value would move the pixels past 2^31.
+  // A huge colors-used value would move the pixels past 2^31.
   const std::int64_t pixelOffset =
       static_cast<std::int64_t>(tableOffset) + std::int64_t{l.colorEntryBytes} * colorsUsed;
   if (pixelOffset > int32Max) return DibLayoutStatus::overflow;

@@ -5,7 +5,7 @@
 //
 // Layout arithmetic is done in 64 bits and every value kept in a 32-bit
 // field must fit a signed 32-bit integer; a header whose row size, top-row
-// offset, image size, depth or colour-table offset would not fit is refused
+// offset, image size, depth or color-table offset would not fit is refused
 // instead of wrapping.
 #ifndef TARNUTIL_DIBFORMAT_DIB_FORMAT_H
 #define TARNUTIL_DIBFORMAT_DIB_FORMAT_H
@@ -68,7 +68,7 @@ constexpr std::uint32_t infoColorsUsedAt = 32;
 constexpr std::uint32_t infoColorsImportantAt = 36;
 
 // The later headers extend the 40-byte one: the red, green and blue masks
-// (52 bytes), an alpha mask (56), colour-space fields (108) and rendering
+// (52 bytes), an alpha mask (56), color-space fields (108) and rendering
 // intent and profile fields (124). The three masks sit at byte 40 in every
 // layout: inside the longer headers, just after a 40-byte one.
 constexpr std::uint32_t rgbMasksHeaderBytes = 52;
@@ -84,7 +84,7 @@ constexpr std::uint32_t profileDataAt = 112;  // from the header's start
 constexpr std::uint32_t profileSizeAt = 116;
 constexpr std::uint32_t colorMaskBytes = 12;
 
-// Colour-table entries: blue, green, red (and a reserved byte).
+// Color-table entries: blue, green, red (and a reserved byte).
 constexpr std::uint32_t coreColorBytes = 3;
 constexpr std::uint32_t infoColorBytes = 4;
 
@@ -138,7 +138,7 @@ struct DibLayout {
   std::uint32_t statedImageBytes;  // as stored; 0 for the core header
   std::int32_t colorsUsed;
   std::int32_t colorsImportant;
-  std::uint32_t colorEntryBytes;  // 3 or 4; 0 without a colour table
+  std::uint32_t colorEntryBytes;  // 3 or 4; 0 without a color table
   std::int32_t colorOffset;       // where the table starts (or would)
   bool hasMasks;                  // bit fields: masks at redMaskAt
   std::uint32_t masks[3];         // red, green, blue when hasMasks

@@ -65,7 +65,7 @@ std::int64_t RowBytesRead(const td::DibLayout& layout) {
 }
 
 // True when every row of the row table lies inside the pixels and the
-// colour table inside the block: what a caller of AttachDIB promises.
+// color table inside the block: what a caller of AttachDIB promises.
 bool RowsInside(const unsigned char* block, std::size_t blockBytes, const td::DibLayout& layout,
                 bool separate, std::size_t bitsBytes) {
   if (!separate) {

@@ -44,7 +44,7 @@ constexpr int resourceFlag = 10;
 constexpr int ownsHeader = 1;
 constexpr std::size_t fileHeaderBytes = 14;
 
-// A 2 x 2 bitmap of 8 bits with the 12-byte header and its 3-byte colour
+// A 2 x 2 bitmap of 8 bits with the 12-byte header and its 3-byte color
 // entries: index i is grey level i.
 std::array<unsigned char, 12 + 3 * 256 + 8> SampleBitmap() {
   std::array<unsigned char, 12 + 3 * 256 + 8> b{};

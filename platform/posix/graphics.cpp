@@ -14,11 +14,11 @@ namespace tarnutil {
 namespace detail {
 namespace {
 
-// Default background and text colours of a new DC.
+// Default background and text colors of a new DC.
 constexpr std::uint32_t white = 0xFFFFFFu;
 constexpr std::uint32_t black = 0x000000u;
-// What the colour calls give for a bad DC or a pixel outside the bitmap.
-constexpr std::uint32_t invalidColour = 0xFFFFFFFFu;
+// What the color calls give for a bad DC or a pixel outside the bitmap.
+constexpr std::uint32_t invalidColor = 0xFFFFFFFFu;
 // Larger pixel blocks are refused rather than attempted, as GDI refuses them.
 constexpr std::uint64_t maxPixelBytes = 0x7FFFFFFFu;
 
@@ -128,16 +128,16 @@ std::uint32_t RgbToRaw(int bitCount, std::uint32_t rgb) {
   return rgb & 0xFFFFFFu;
 }
 
-std::uint32_t ColourToRgb(std::uint32_t colour) {
-  return (colour & 0xFFu) << 16 | (colour & 0xFF00u) | (colour >> 16 & 0xFFu);
+std::uint32_t ColorToRgb(std::uint32_t color) {
+  return (color & 0xFFu) << 16 | (color & 0xFF00u) | (color >> 16 & 0xFFu);
 }
 
-std::uint32_t RgbToColour(std::uint32_t rgb) {
-  return ColourToRgb(rgb);
+std::uint32_t RgbToColor(std::uint32_t rgb) {
+  return ColorToRgb(rgb);
 }
 
 std::uint32_t PackedDibBytes(const void* packedDib, unsigned int usage) {
-  // Colour-table usages: 4-byte colours (3-byte with the 12-byte header) or
+  // Color-table usages: 4-byte colors (3-byte with the 12-byte header) or
   // 2-byte palette indices.
   constexpr unsigned int usageRgbColors = 0;
   constexpr unsigned int usagePaletteIndices = 1;
@@ -198,7 +198,7 @@ HDC__* CreateCompatibleDC(HDC__* dc) {
 }
 
 HBITMAP__* CreateCompatibleBitmap(HDC__* dc, int width, int height) {
-  // The screen is 32-bit colour; a memory DC lends the format of its bitmap,
+  // The screen is 32-bit color; a memory DC lends the format of its bitmap,
   // so one still holding its initial bitmap gives a monochrome one.
   int bitCount = 32;
   if (dc != nullptr) {
@@ -281,51 +281,51 @@ void* SelectObject(HDC__* dc, void* object) {
   return nullptr;
 }
 
-std::uint32_t SetBkColor(HDC__* dc, std::uint32_t colour) {
+std::uint32_t SetBkColor(HDC__* dc, std::uint32_t color) {
   HDC__* owner = AsDc(dc);
-  if (owner == nullptr) return tarnutil::detail::invalidColour;
-  const std::uint32_t previous = owner->bkColour;
-  owner->bkColour = colour;
+  if (owner == nullptr) return tarnutil::detail::invalidColor;
+  const std::uint32_t previous = owner->bkColor;
+  owner->bkColor = color;
   return previous;
 }
 
-std::uint32_t SetTextColor(HDC__* dc, std::uint32_t colour) {
+std::uint32_t SetTextColor(HDC__* dc, std::uint32_t color) {
   HDC__* owner = AsDc(dc);
-  if (owner == nullptr) return tarnutil::detail::invalidColour;
-  const std::uint32_t previous = owner->textColour;
-  owner->textColour = colour;
+  if (owner == nullptr) return tarnutil::detail::invalidColor;
+  const std::uint32_t previous = owner->textColor;
+  owner->textColor = color;
   return previous;
 }
 
 std::uint32_t GetBkColor(HDC__* dc) {
   const HDC__* owner = AsDc(dc);
-  return owner == nullptr ? tarnutil::detail::invalidColour : owner->bkColour;
+  return owner == nullptr ? tarnutil::detail::invalidColor : owner->bkColor;
 }
 
 std::uint32_t GetTextColor(HDC__* dc) {
   const HDC__* owner = AsDc(dc);
-  return owner == nullptr ? tarnutil::detail::invalidColour : owner->textColour;
+  return owner == nullptr ? tarnutil::detail::invalidColor : owner->textColor;
 }
 
 std::uint32_t GetPixel(HDC__* dc, int x, int y) {
   const HDC__* owner = AsDc(dc);
-  if (owner == nullptr) return tarnutil::detail::invalidColour;
+  if (owner == nullptr) return tarnutil::detail::invalidColor;
   const HBITMAP__& bitmap = *owner->bitmap;
   if (x < 0 || y < 0 || x >= bitmap.width || y >= bitmap.height) {
-    return tarnutil::detail::invalidColour;
+    return tarnutil::detail::invalidColor;
   }
   const std::uint32_t raw = tarnutil::detail::ReadRaw(bitmap, x, y);
-  return tarnutil::detail::RgbToColour(tarnutil::detail::RawToRgb(bitmap.bitCount, raw));
+  return tarnutil::detail::RgbToColor(tarnutil::detail::RawToRgb(bitmap.bitCount, raw));
 }
 
-std::uint32_t SetPixel(HDC__* dc, int x, int y, std::uint32_t colour) {
+std::uint32_t SetPixel(HDC__* dc, int x, int y, std::uint32_t color) {
   HDC__* owner = AsDc(dc);
-  if (owner == nullptr) return tarnutil::detail::invalidColour;
+  if (owner == nullptr) return tarnutil::detail::invalidColor;
   HBITMAP__& bitmap = *owner->bitmap;
   if (bitmap.stock || x < 0 || y < 0 || x >= bitmap.width || y >= bitmap.height) {
-    return tarnutil::detail::invalidColour;
+    return tarnutil::detail::invalidColor;
   }
-  const std::uint32_t rgb = tarnutil::detail::ColourToRgb(colour);
+  const std::uint32_t rgb = tarnutil::detail::ColorToRgb(color);
   tarnutil::detail::WriteRaw(bitmap, x, y, tarnutil::detail::RgbToRaw(bitmap.bitCount, rgb));
   return GetPixel(dc, x, y);
 }
@@ -403,12 +403,12 @@ bool GfxStretchBlt(HDC__* dst, int x, int y, int width, int height, HDC__* src, 
   return ::StretchBlt(dst, x, y, width, height, src, srcX, srcY, srcWidth, srcHeight, rop) != 0;
 }
 
-Colour GfxSetBkColor(HDC__* dc, Colour colour) {
-  return ::SetBkColor(dc, colour);
+Colour GfxSetBkColor(HDC__* dc, Colour color) {
+  return ::SetBkColor(dc, color);
 }
 
-Colour GfxSetTextColor(HDC__* dc, Colour colour) {
-  return ::SetTextColor(dc, colour);
+Colour GfxSetTextColor(HDC__* dc, Colour color) {
+  return ::SetTextColor(dc, color);
 }
 
 bool GfxDeleteDC(HDC__* dc) {
