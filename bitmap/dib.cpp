@@ -45,19 +45,6 @@ std::int32_t ServedPixelBits(std::int32_t format) {
   }
 }
 
-// Byte span of every row: from the lowest stored row to the end of the
-// highest; negative when a row would lie before the pixels (no planes).
-std::int64_t RowsSpan(const DibLayout& l) {
-  const std::int64_t rowsAfterFirst = std::int64_t{l.height - 1} * l.bps;
-  std::int64_t lowestRow = 0;
-  std::int64_t highestRow = rowsAfterFirst;
-  if (l.headerHeight > 0) {
-    highestRow = l.topRowOffset;
-    lowestRow = highestRow - rowsAfterFirst;
-  }
-  return lowestRow < 0 ? -1 : highestRow + l.bps;
-}
-
 // Reads until bytes are in or the file ends; the count read.
 std::uint32_t ReadUpTo(platform::FileHandle file, unsigned char* buffer, std::uint32_t bytes) {
   std::uint32_t total = 0;
@@ -133,21 +120,21 @@ DibRefusal CheckDibBlock(const unsigned char* block, std::uint32_t available,
         static_cast<std::uint64_t>(l.height) * sizeof(unsigned char*) > maxRowTableBytes) {
       return tarnutilDibRunLengthRows;
     }
-    if (pixelBytes <= 0 || std::int64_t{l.statedImageBytes} > pixelBytes) {
+    if (pixelBytes <= 0 || l.pixelSpan > pixelBytes) {
       return tarnutilDibShortData;
     }
   } else {
-    const std::int64_t span = RowsSpan(l);
-    if (span < 0) return tarnutilDibBadHeader;
-    if (span > pixelBytes) return tarnutilDibShortData;
+    if (l.pixelSpan < 0) return tarnutilDibBadHeader;
+    if (l.pixelSpan > pixelBytes) return tarnutilDibShortData;
   }
   *layout = l;
   return tarnutilDibLoads;
 }
 
 std::uint32_t PixelSpan(const DibLayout& layout, std::uint32_t available, std::int64_t pixelsAt) {
-  if (!IsRunLength(layout.format)) return static_cast<std::uint32_t>(RowsSpan(layout));
-  if (layout.statedImageBytes != 0) return layout.statedImageBytes;
+  if (!IsRunLength(layout.format) || layout.pixelSpan != 0) {
+    return static_cast<std::uint32_t>(layout.pixelSpan);
+  }
   return static_cast<std::uint32_t>(std::int64_t{available} - pixelsAt);
 }
 

@@ -164,11 +164,18 @@ DibLayoutStatus ParseDibHeader(const unsigned char* header, DibLayout* layout) {
   }
 
   l.format = FormatOf(l.bitCount, l.compression);
+  const bool runLength = l.format == dibFormatRle4 || l.format == dibFormatRle8;
+  if (runLength) {
+    l.pixelSpan = l.statedImageBytes;
+  } else {
+    const std::int64_t rowsAfterFirst = std::int64_t{l.height - 1} * l.bps;
+    const std::int64_t highestRow = l.headerHeight > 0 ? l.topRowOffset : rowsAfterFirst;
+    l.pixelSpan = highestRow - rowsAfterFirst < 0 ? -1 : highestRow + l.bps;
+  }
   if (l.hasMasks) {
     l.masks[0] = LoadLe32(header + redMaskAt);
     l.masks[1] = LoadLe32(header + greenMaskAt);
     l.masks[2] = LoadLe32(header + blueMaskAt);
-    const bool runLength = l.format == dibFormatRle4 || l.format == dibFormatRle8;
     if (l.format != dibFormatNone && !runLength) {
       for (const MaskLayout& known : knownMasks) {
         if (l.masks[0] == known.red && l.masks[1] == known.green && l.masks[2] == known.blue) {

@@ -148,6 +148,11 @@ struct DibLayout {
   std::int32_t topRowOffset;  // from the first pixel byte
   std::int32_t imageSize;     // from the header, or computed when 0 there
   std::int32_t format;        // dibFormatNone for a bit count outside the set
+  // Bytes from the first pixel byte that the pixels span: from the lowest
+  // stored row to the end of the highest (-1 when a row would lie before
+  // the pixels, with no planes), or for run-length pixels the image size the
+  // header states (0 when it states none).
+  std::int64_t pixelSpan;
 };
 
 // Bytes the header at header needs read for the parse: its size word, then

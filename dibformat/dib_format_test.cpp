@@ -71,6 +71,41 @@ TEST(ParseDibHeader, EveryKnownHeaderSize) {
   }
 }
 
+// The pixels span every row, planes counted in the top row's offset as the
+// attach places it; run-length pixels span what the header states.
+TEST(ParseDibHeader, PixelSpan) {
+  struct Case {
+    const char* what;
+    std::int32_t height;
+    std::uint16_t planes, bitCount;
+    std::uint32_t compression, imageBytes;
+    std::int64_t span;
+  };
+  const Case cases[] = {
+      {"3 rows of 12 bytes", 3, 1, 24, 0, 0, 36},
+      {"top-down", -3, 1, 24, 0, 0, 36},
+      {"two planes", 3, 2, 24, 0, 0, 2 * 12 * 2 + 12},
+      {"no planes", 3, 0, 24, 0, 0, -1},
+      {"stated size ignored without run lengths", 3, 1, 24, 0, 5, 36},
+      {"run-length 8", 3, 1, 8, 1, 10, 10},
+      {"run-length 4 without a size", 3, 1, 4, 2, 0, 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    unsigned char header[40] = {};
+    d::StoreLe32(header, 40);
+    d::StoreLe32(header + d::infoWidthAt, 3);
+    d::StoreLe32(header + d::infoHeightAt, static_cast<std::uint32_t>(c.height));
+    d::StoreLe16(header + d::infoPlanesAt, c.planes);
+    d::StoreLe16(header + d::infoBitCountAt, c.bitCount);
+    d::StoreLe32(header + d::infoCompressionAt, c.compression);
+    d::StoreLe32(header + d::infoImageSizeAt, c.imageBytes);
+    d::DibLayout layout{};
+    ASSERT_EQ(d::ParseDibHeader(header, &layout), d::DibLayoutStatus::ok);
+    EXPECT_EQ(layout.pixelSpan, c.span);
+  }
+}
+
 TEST(ParseDibHeader, UnknownSizesAreRefused) {
   // 16 and 64 bytes are OS/2 2.x headers; 41 is no header at all.
   for (std::uint32_t size : {0u, 16u, 41u, 64u, 125u}) {

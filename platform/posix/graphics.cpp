@@ -159,20 +159,15 @@ std::uint32_t PackedDibBytes(const void* packedDib, unsigned int usage) {
   const std::uint64_t entryBytes =
       usage == usagePaletteIndices ? paletteIndexBytes : layout.colorEntryBytes;
 
-  std::uint64_t pixelBytes = 0;
+  // Run-length data has no size of its own but the one the header states.
   const std::uint32_t compression = layout.compression;
   const std::int32_t bitCount = layout.bitCount;
-  if (compression == compressionNone ||
-      (compression == compressionBitFields && (bitCount == 16 || bitCount == 32))) {
-    pixelBytes = static_cast<std::uint64_t>(layout.bps) * static_cast<std::uint64_t>(layout.height);
-  } else if ((compression == compressionRle8 && bitCount == 8) ||
-             (compression == compressionRle4 && bitCount == 4)) {
-    // Run-length data has no size of its own but the one the header states.
-    if (layout.statedImageBytes == 0) return 0;
-    pixelBytes = layout.statedImageBytes;
-  } else {
-    return 0;
-  }
+  const bool rows = compression == compressionNone ||
+                    (compression == compressionBitFields && (bitCount == 16 || bitCount == 32));
+  const bool runLength = (compression == compressionRle8 && bitCount == 8) ||
+                         (compression == compressionRle4 && bitCount == 4);
+  if ((!rows && !runLength) || layout.pixelSpan <= 0) return 0;
+  const std::uint64_t pixelBytes = static_cast<std::uint64_t>(layout.pixelSpan);
   // Each part below 2^31 keeps the sum from wrapping.
   if (pixelBytes > maxPixelBytes) return 0;
   const std::uint64_t total = static_cast<std::uint64_t>(layout.colorOffset) +
