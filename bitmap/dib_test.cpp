@@ -743,6 +743,33 @@ TEST_F(DibLoadFile, EdgesThatAreSound) {
   }
 }
 
+// The codes and texts are fixed: other interfaces hand them on.
+TEST(DIBRefusalReason, FixedCodesAndTexts) {
+  const char* const texts[] = {"loads",
+                               "missing or unreadable",
+                               "not a bitmap",
+                               "header size not supported",
+                               "embedded JPEG or PNG image",
+                               "pixel offset outside the file",
+                               "shorter than its headers, color table or rows",
+                               "run-length bitmap taller than its row table may be",
+                               "too large",
+                               "header describes no bitmap that can be read",
+                               "height 0: no rows"};
+  for (int code = 0; code <= tarnutilDibNoRows; ++code) {
+    EXPECT_STREQ(tarnutil::detail::DibRefusalText(code), texts[code]) << code;
+  }
+  EXPECT_STREQ(tarnutil::detail::DibRefusalText(tarnutilDibNoRows + 1), "unknown");
+  const char* text = nullptr;
+  EXPECT_EQ(DIBRefusalReason(nullptr, nullptr, 40, &text), tarnutilDibUnreadable);
+  EXPECT_STREQ(text, texts[tarnutilDibUnreadable]);
+  const Bytes good = GoodBlock();
+  EXPECT_EQ(DIBRefusalReason(nullptr, good.data(), 3, &text), tarnutilDibNotBitmap);
+  EXPECT_EQ(DIBRefusalReason(nullptr, good.data(), static_cast<std::uint32_t>(good.size()), &text),
+            tarnutilDibLoads);
+  EXPECT_STREQ(text, "loads");
+}
+
 TEST_F(DibLoadFile, RefusedFileKeepsThePreviousBitmap) {
   CDIB dib;
   ASSERT_EQ(dib.LoadFile(Write(GoodBlock()).c_str()), 1);
