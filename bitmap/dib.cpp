@@ -10,7 +10,6 @@
 #include <new>
 
 #include "platform/platform.h"
-#include "util/exact.h"
 
 namespace tarnutil {
 namespace detail {
