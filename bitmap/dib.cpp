@@ -5,58 +5,21 @@
 // fields are read byte by byte, little-endian as stored.
 #include "bitmap/dib.h"
 
+#include <algorithm>
 #include <cstring>
-#include <limits>
 #include <new>
 
 #include "platform/platform.h"
-#include "util/exact.h"
 
 namespace tarnutil {
 namespace detail {
 
 namespace {
 
-constexpr std::int64_t int32Min = std::numeric_limits<std::int32_t>::min();
-constexpr std::int64_t int32Max = std::numeric_limits<std::int32_t>::max();
-
-bool FitsInt32(std::int64_t value) {
-  return value >= int32Min && value <= int32Max;
-}
-
-// Masks (red, green, blue) that name the fixed layouts.
-struct MaskLayout {
-  std::uint32_t red, green, blue;
-  std::int32_t format;
-};
-constexpr MaskLayout knownMasks[] = {
-    {0x7C00u, 0x3E0u, 0x1Fu, dibFormat555},
-    {0xF800u, 0x7E0u, 0x1Fu, dibFormat565},
-    {0xFF0000u, 0xFF00u, 0xFFu, dibFormat888},
-};
-
-// Format code by bit count and compression; dibFormatNone for a bit count
-// outside the set.
-std::int32_t FormatOf(std::int32_t bitCount, std::uint32_t compression) {
-  switch (bitCount) {
-    case 1:
-      return dibFormat1Bit;
-    case 2:
-      return dibFormat2Bit;
-    case 4:
-      return compression == compressionRle4 ? dibFormatRle4 : dibFormat4Bit;
-    case 8:
-      return compression == compressionRle8 ? dibFormatRle8 : dibFormat8Bit;
-    case 16:
-      return compression == compressionBitFields ? dibFormat16Masks : dibFormat555;
-    case 24:
-      return dibFormat24Bit;
-    case 32:
-      return compression == compressionBitFields ? dibFormat32Masks : dibFormat888;
-    default:
-      return dibFormatNone;
-  }
-}
+// Ownership bits of m_flag.
+constexpr int ownsHeader = 1;
+// Resources stay the module's: bits 2 and 8 set neither ownership bit.
+constexpr int resourceFlag = 10;
 
 bool IsRunLength(std::int32_t format) {
   return format == dibFormatRle4 || format == dibFormatRle8;
@@ -71,9 +34,9 @@ std::int32_t ServedPixelBits(std::int32_t format) {
     case dibFormat555:
     case dibFormat565:
       return 16;
-    case dibFormat24Bit:
+    case dibFormatPackedBgr:
       return 24;
-    case dibFormat888:
+    case dibFormatBgrx:
     case dibFormat32Bit:
       return 32;
     default:
@@ -81,180 +44,265 @@ std::int32_t ServedPixelBits(std::int32_t format) {
   }
 }
 
+// Reads until bytes are in or the file ends; the count read.
+std::uint32_t ReadUpTo(platform::FileHandle file, unsigned char* buffer, std::uint32_t bytes) {
+  std::uint32_t total = 0;
+  while (total < bytes) {
+    std::uint32_t got = 0;
+    if (!platform::FileRead(file, buffer + total, bytes - total, &got) || got == 0) break;
+    total += got;
+  }
+  return total;
+}
+
+struct RefusalText {
+  DibRefusal reason;
+  const char* text;
+};
+constexpr RefusalText refusalTexts[] = {
+    {tarnutilDibLoads, "loads"},
+    {tarnutilDibUnreadable, "missing or unreadable"},
+    {tarnutilDibNotBitmap, "not a bitmap"},
+    {tarnutilDibHeaderSize, "header size not supported"},
+    {tarnutilDibEmbeddedImage, "embedded JPEG or PNG image"},
+    {tarnutilDibPixelOffset, "pixel offset outside the file"},
+    {tarnutilDibShortData, "shorter than its headers, color table or rows"},
+    {tarnutilDibRunLengthRows, "run-length bitmap taller than its row table may be"},
+    {tarnutilDibTooLarge, "too large"},
+    {tarnutilDibBadHeader, "header describes no bitmap that can be read"},
+    {tarnutilDibNoRows, "height 0: no rows"},
+};
+
 }  // namespace
 
-std::uint16_t LoadLe16(const unsigned char* p) {
-  return static_cast<std::uint16_t>(p[0] | (p[1] << 8));
+const char* DibRefusalText(int reason) {
+  for (const RefusalText& entry : refusalTexts) {
+    if (entry.reason == reason) return entry.text;
+  }
+  return "unknown";
 }
 
-std::uint32_t LoadLe32(const unsigned char* p) {
-  return static_cast<std::uint32_t>(p[0]) | (static_cast<std::uint32_t>(p[1]) << 8) |
-         (static_cast<std::uint32_t>(p[2]) << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
-}
-
-DibLayoutStatus ComputeDibLayout(const unsigned char* header, DibLayout* layout) {
-  DibLayout l{};
-  l.headerBytes = LoadLe32(header);
-  std::uint32_t colorsUsed = 0;
-  std::uint32_t colorsImportant = 0;
-  std::uint32_t tableOffset = 0;
-  if (l.headerBytes == coreHeaderBytes) {
-    l.width = LoadLe16(header + 4);
-    l.headerHeight = LoadLe16(header + 6);
-    l.planes = LoadLe16(header + 8);
-    l.bitCount = LoadLe16(header + 10);
-    l.compression = compressionNone;
-    l.imageSize = 0;
-    tableOffset = coreHeaderBytes;
-    if (l.bitCount <= 8) {
-      colorsUsed = colorsImportant = 1u << l.bitCount;
-      l.colourEntryBytes = coreColourBytes;
+DibRefusal CheckDibBlock(const unsigned char* block, std::uint32_t available,
+                         std::int64_t pixelsAt, DibLayout* layout) {
+  if (block == nullptr) return tarnutilDibUnreadable;
+  if (available < 4) return tarnutilDibNotBitmap;
+  const std::uint32_t headerBytes = LoadLe32(block + headerSizeAt);
+  if (!KnownHeaderBytes(headerBytes)) return tarnutilDibHeaderSize;
+  if (available < headerBytes || available < HeaderSpan(block)) return tarnutilDibShortData;
+  DibLayout l;
+  switch (ParseDibHeader(block, &l)) {
+    case DibLayoutStatus::ok:
+      break;
+    case DibLayoutStatus::zeroHeight:
+      return tarnutilDibNoRows;
+    case DibLayoutStatus::overflow:
+      return tarnutilDibTooLarge;
+    default:
+      return tarnutilDibHeaderSize;
+  }
+  if (l.compression == compressionJpeg || l.compression == compressionPng) {
+    return tarnutilDibEmbeddedImage;
+  }
+  if (l.compression > compressionBitFields || l.width <= 0 || l.format == dibFormatNone ||
+      ServedPixelBits(l.format) > l.bitCount) {
+    return tarnutilDibBadHeader;
+  }
+  // The table must be there before the pixels can be looked for.
+  if (l.pixelOffset > std::int64_t{available}) return tarnutilDibShortData;
+  if (pixelsAt < 0) pixelsAt = l.pixelOffset;
+  if (pixelsAt < l.pixelOffset || pixelsAt > std::int64_t{available}) {
+    return tarnutilDibPixelOffset;
+  }
+  const std::int64_t pixelBytes = std::int64_t{available} - pixelsAt;
+  if (IsRunLength(l.format)) {
+    if (l.height > maxRunLengthRows ||
+        static_cast<std::uint64_t>(l.height) * sizeof(unsigned char*) > maxRowTableBytes) {
+      return tarnutilDibRunLengthRows;
     }
-  } else if (l.headerBytes == infoHeaderBytes) {
-    l.width = FromBits32(LoadLe32(header + 4));
-    l.headerHeight = FromBits32(LoadLe32(header + 8));
-    l.planes = LoadLe16(header + 12);
-    l.bitCount = LoadLe16(header + 14);
-    l.compression = LoadLe32(header + 16);
-    l.imageSize = FromBits32(LoadLe32(header + 20));
-    colorsUsed = LoadLe32(header + 32);
-    colorsImportant = LoadLe32(header + 36);
-    if (l.bitCount <= 8 && colorsUsed == 0) colorsUsed = 1u << l.bitCount;
-    l.hasMasks = l.compression == compressionBitFields;
-    tableOffset = infoHeaderBytes + (l.hasMasks ? colourMaskBytes : 0u);
-    if (colorsUsed != 0) {
-      if (colorsImportant == 0) colorsImportant = colorsUsed;
-      l.colourEntryBytes = infoColourBytes;
+    if (pixelBytes <= 0 || l.pixelSpan > pixelBytes) {
+      return tarnutilDibShortData;
     }
   } else {
-    return DibLayoutStatus::badHeaderSize;
-  }
-
-  // A huge colours-used value would move the pixels past 2^31.
-  const std::int64_t pixelOffset =
-      static_cast<std::int64_t>(tableOffset) + std::int64_t{l.colourEntryBytes} * colorsUsed;
-  if (pixelOffset > int32Max) return DibLayoutStatus::overflow;
-  l.colourOffset = static_cast<std::int32_t>(tableOffset);
-  l.pixelOffset = static_cast<std::int32_t>(pixelOffset);
-  l.colorsUsed = static_cast<std::int32_t>(colorsUsed);
-  l.colorsImportant = FromBits32(colorsImportant);
-
-  const std::int64_t rowBits = std::int64_t{l.bitCount} * l.width;
-  if (!FitsInt32(rowBits) || !FitsInt32(rowBits + 31)) return DibLayoutStatus::overflow;
-  // Truncating division, as the 32-bit signed formula gives it.
-  l.bps = static_cast<std::int32_t>(4 * ((rowBits + 31) / 32));
-  const std::int64_t depth = std::int64_t{l.bitCount} * l.planes;
-  if (!FitsInt32(depth)) return DibLayoutStatus::overflow;
-  l.depth = static_cast<std::int32_t>(depth);
-
-  if (l.headerHeight == 0) return DibLayoutStatus::zeroHeight;
-  if (l.headerHeight == std::numeric_limits<std::int32_t>::min()) return DibLayoutStatus::overflow;
-  if (l.headerHeight < 0) {
-    l.height = -l.headerHeight;
-    l.topRowOffset = 0;
-    l.rowStep = l.bps;
-  } else {
-    l.height = l.headerHeight;
-    l.rowStep = -l.bps;
-    // (height - 1) * bps * planes, left to right; planes count here but
-    // not in the row step.
-    const std::int64_t rowsAbove = std::int64_t{l.height - 1} * l.bps;
-    if (!FitsInt32(rowsAbove) || !FitsInt32(rowsAbove * l.planes)) {
-      return DibLayoutStatus::overflow;
-    }
-    l.topRowOffset = static_cast<std::int32_t>(rowsAbove * l.planes);
-  }
-  // The row table holds one pointer per row.
-  if (static_cast<std::uint64_t>(l.height) >
-      std::numeric_limits<std::size_t>::max() / sizeof(unsigned char*)) {
-    return DibLayoutStatus::overflow;
-  }
-  if (l.imageSize == 0) {
-    const std::int64_t planeRow = std::int64_t{l.bps} * l.planes;
-    if (!FitsInt32(planeRow) || !FitsInt32(planeRow * l.height)) return DibLayoutStatus::overflow;
-    l.imageSize = static_cast<std::int32_t>(planeRow * l.height);
-  }
-
-  l.format = FormatOf(l.bitCount, l.compression);
-  if (l.format != dibFormatNone && !IsRunLength(l.format) &&
-      l.compression == compressionBitFields) {
-    const std::uint32_t red = LoadLe32(header + infoHeaderBytes);
-    const std::uint32_t green = LoadLe32(header + infoHeaderBytes + 4);
-    const std::uint32_t blue = LoadLe32(header + infoHeaderBytes + 8);
-    for (const MaskLayout& known : knownMasks) {
-      if (red == known.red && green == known.green && blue == known.blue) l.format = known.format;
-    }
+    if (l.pixelSpan < 0) return tarnutilDibBadHeader;
+    if (l.pixelSpan > pixelBytes) return tarnutilDibShortData;
   }
   *layout = l;
-  return DibLayoutStatus::ok;
+  return tarnutilDibLoads;
 }
 
-bool FileBlockIsSound(const unsigned char* block, std::uint32_t readBytes) {
-  if (readBytes < 4) return false;
-  const std::uint32_t headerBytes = LoadLe32(block);
-  if (headerBytes != coreHeaderBytes && headerBytes != infoHeaderBytes) return false;
-  if (readBytes < headerBytes) return false;
-  if (headerBytes == infoHeaderBytes && LoadLe32(block + 16) == compressionBitFields &&
-      readBytes < infoHeaderBytes + colourMaskBytes) {
-    return false;
+std::uint32_t PixelSpan(const DibLayout& layout, std::uint32_t available, std::int64_t pixelsAt) {
+  if (!IsRunLength(layout.format) || layout.pixelSpan != 0) {
+    return static_cast<std::uint32_t>(layout.pixelSpan);
   }
-  DibLayout l;
-  if (ComputeDibLayout(block, &l) != DibLayoutStatus::ok) return false;
-  if (l.width <= 0 || l.format == dibFormatNone) return false;
-  if (ServedPixelBits(l.format) > l.bitCount) return false;
-  // The pixels start after the colour table: a table running past the
-  // data leaves no pixel byte, and no room for a row.
-  const std::int64_t pixelBytes = std::int64_t{readBytes} - l.pixelOffset;
-  // A run-length stream covers at most 64 rows per byte (a 4-byte delta
-  // escape skips 255 rows), so a taller bitmap is not what the file holds and
-  // would only make a tiny file demand a huge row table.
-  // The image size a run-length header states is how much a pattern brush
-  // copies, so it may not claim bytes the file does not hold.
-  if (IsRunLength(l.format)) {
-    return pixelBytes > 0 && std::int64_t{l.height} <= pixelBytes * 64 &&
-           std::int64_t{LoadLe32(block + 20)} <= pixelBytes;
-  }
+  return static_cast<std::uint32_t>(std::int64_t{available} - pixelsAt);
+}
 
-  const std::int64_t rowsAfterFirst = std::int64_t{l.height - 1} * l.bps;
-  std::int64_t lowestRow = 0;
-  std::int64_t highestRow = rowsAfterFirst;
-  if (l.headerHeight > 0) {
-    highestRow = l.topRowOffset;
-    lowestRow = highestRow - rowsAfterFirst;
+unsigned char* PresentDibBlock(const unsigned char* block, const DibLayout& layout,
+                               std::int64_t pixelsAt, std::uint32_t pixelBytes,
+                               DibLayout* presented) {
+  const DibLayout p = InfoPresentation(layout);
+  const std::size_t tableBytes = static_cast<std::size_t>(layout.pixelOffset - layout.colorOffset);
+  const std::size_t total = static_cast<std::size_t>(p.pixelOffset) + pixelBytes;
+  unsigned char* out = new (std::nothrow) unsigned char[total];
+  if (out == nullptr) return nullptr;
+  const std::size_t headerBytes = layout.headerBytes == coreHeaderBytes ? coreHeaderBytes
+                                                                        : infoHeaderBytes;
+  std::memcpy(out, block, headerBytes);
+  StoreLe32(out + headerSizeAt, static_cast<std::uint32_t>(headerBytes));
+  if (layout.hasMasks) std::memcpy(out + redMaskAt, block + redMaskAt, colorMaskBytes);
+  std::memcpy(out + p.colorOffset, block + layout.colorOffset, tableBytes);
+  std::memcpy(out + p.pixelOffset, block + pixelsAt, pixelBytes);
+  *presented = p;
+  return out;
+}
+
+DibRefusal ReadDibFile(const wchar_t* path, unsigned char** block, DibLayout* layout) {
+  if (path == nullptr) return tarnutilDibUnreadable;
+  const platform::FileHandle file = platform::FileOpenRead(path);
+  if (file == platform::FileInvalid()) return tarnutilDibUnreadable;
+  unsigned char fileHeader[fileHeaderBytes + 4];
+  const std::uint32_t headRead = ReadUpTo(file, fileHeader, sizeof fileHeader);
+  if (headRead < fileHeaderBytes || LoadLe16(fileHeader + fileSignatureAt) != fileSignature) {
+    platform::FileClose(file);
+    return tarnutilDibNotBitmap;
   }
-  return lowestRow >= 0 && highestRow + l.bps <= pixelBytes;
+  const std::uint32_t fileBytes = platform::FileSize(file);
+  std::uint32_t declaredBytes = LoadLe32(fileHeader + fileSizeAt);
+  if (declaredBytes > fileBytes) {
+    platform::FileClose(file);
+    return tarnutilDibShortData;
+  }
+  // A declared size of 0, or one that does not even cover the headers, is
+  // taken as unstated (writers leave it so), and the file's own size
+  // counts; any other is honoured, as in the block of that size below.
+  const std::uint32_t headerBytes =
+      headRead == sizeof fileHeader ? LoadLe32(fileHeader + fileHeaderBytes) : 0;
+  if (std::uint64_t{declaredBytes} < std::uint64_t{fileHeaderBytes} + headerBytes) {
+    declaredBytes = fileBytes;
+  }
+  unsigned char* data = new (std::nothrow) unsigned char[declaredBytes];
+  if (data == nullptr) {
+    platform::FileClose(file);
+    return tarnutilDibTooLarge;
+  }
+  // The block holds what follows the file header, up to the declared count
+  // (the read stops at the end of the file, leaving the tail zero).
+  std::uint32_t readBytes = headRead - fileHeaderBytes;
+  std::memcpy(data, fileHeader + fileHeaderBytes, std::min(readBytes, declaredBytes));
+  readBytes = std::min(readBytes, declaredBytes);
+  readBytes += ReadUpTo(file, data + readBytes, declaredBytes - readBytes);
+  platform::FileClose(file);
+  std::memset(data + readBytes, 0, declaredBytes - readBytes);
+
+  // A pixel offset of 0 is unstated: the pixels follow the color table.
+  const std::uint32_t fileOffset = LoadLe32(fileHeader + filePixelOffsetAt);
+  const std::int64_t pixelsAt =
+      fileOffset == 0 ? -1 : std::int64_t{fileOffset} - std::int64_t{fileHeaderBytes};
+  DibLayout stored;
+  const DibRefusal reason = CheckDibBlock(data, readBytes, pixelsAt, &stored);
+  if (reason != tarnutilDibLoads) {
+    delete[] data;
+    return reason;
+  }
+  if (stored.headerBytes <= infoHeaderBytes &&
+      (pixelsAt < 0 || pixelsAt == stored.pixelOffset)) {
+    *block = data;
+    *layout = stored;
+    return tarnutilDibLoads;
+  }
+  const std::int64_t from = pixelsAt < 0 ? stored.pixelOffset : pixelsAt;
+  *block = PresentDibBlock(data, stored, from, PixelSpan(stored, readBytes, from), layout);
+  delete[] data;
+  return *block == nullptr ? tarnutilDibTooLarge : tarnutilDibLoads;
+}
+
+int DibLoader::Attach(CDIB& dib, unsigned char* block, unsigned char* bits, int flag,
+                      const DibLayout& layout) {
+  dib.ReleaseDIB();
+  dib.m_bmi = reinterpret_cast<tagBITMAPINFO*>(block);
+  dib.m_flag = flag;
+  // The separate pixels belong to the new flag even when the header is
+  // refused below: owned ones are then released with the object, and a
+  // pointer left from the previous bitmap is never released under it.
+  dib.m_bits = bits;
+  dib.m_coreColors = layout.colorEntryBytes == coreColorBytes ? block + layout.colorOffset : nullptr;
+  dib.m_colors = layout.colorEntryBytes == infoColorBytes
+                     ? reinterpret_cast<tagRGBQUAD*>(block + layout.colorOffset)
+                     : nullptr;
+  dib.m_colorsUsed = layout.colorsUsed;
+  dib.m_colorsImportant = layout.colorsImportant;
+  dib.m_masks = layout.hasMasks ? reinterpret_cast<std::uint32_t*>(block + redMaskAt) : nullptr;
+  dib.m_width = layout.width;
+  dib.m_height = layout.height;
+  dib.m_planes = layout.planes;
+  dib.m_bitCount = layout.bitCount;
+  dib.m_depth = layout.depth;
+  dib.m_bits = bits != nullptr ? bits : block + layout.pixelOffset;
+  dib.m_bps = layout.bps;
+  dib.m_rowStep = layout.rowStep;
+  dib.m_topRow = dib.m_bits + layout.topRowOffset;
+  dib.m_imageSize = layout.imageSize;
+
+  dib.m_rows = static_cast<unsigned char**>(
+      platform::HeapAllocate(sizeof(unsigned char*) * static_cast<std::size_t>(dib.m_height)));
+  if (dib.m_rows == nullptr) return 0;
+  dib.m_rows[0] = dib.m_topRow;
+  for (std::int32_t i = 0; i + 1 < dib.m_height; ++i) {
+    dib.m_rows[i + 1] = dib.m_rows[i] + dib.m_rowStep;
+  }
+  dib.m_format = layout.format;
+  return dib.m_format == dibFormatNone ? 0 : 1;
+}
+
+int LoadResource(CDIB& dib, HINSTANCE__* module, const wchar_t* name) {
+  const platform::ResourceHandle resource = platform::ResourceFindBitmap(module, name);
+  if (resource == nullptr) return 0;
+  unsigned char* data = static_cast<unsigned char*>(platform::ResourceLoad(module, resource));
+  if (data == nullptr) return 0;
+  const std::uint32_t bytes = platform::ResourceBytes(module, resource);
+  DibLayout stored;
+  if (CheckDibBlock(data, bytes, -1, &stored) != tarnutilDibLoads) return 0;
+  if (stored.headerBytes <= infoHeaderBytes) {
+    return DibLoader::Attach(dib, data, nullptr, resourceFlag, stored);
+  }
+  // Resource memory is read-only, so a longer header is presented in a copy
+  // the object owns.
+  DibLayout presented;
+  unsigned char* copy = PresentDibBlock(data, stored, stored.pixelOffset,
+                                        PixelSpan(stored, bytes, stored.pixelOffset), &presented);
+  if (copy == nullptr) return 0;
+  return DibLoader::Attach(dib, copy, nullptr, resourceFlag | ownsHeader, presented);
 }
 
 }  // namespace detail
 }  // namespace tarnutil
 
-using tarnutil::detail::coreColourBytes;
+using tarnutil::detail::coreColorBytes;
 using tarnutil::detail::coreHeaderBytes;
-using tarnutil::detail::dibFormat24Bit;
 using tarnutil::detail::dibFormat32Bit;
 using tarnutil::detail::dibFormat555;
 using tarnutil::detail::dibFormat565;
-using tarnutil::detail::dibFormat888;
 using tarnutil::detail::dibFormat8Bit;
-using tarnutil::detail::dibFormatNone;
+using tarnutil::detail::dibFormatBgrx;
+using tarnutil::detail::dibFormatPackedBgr;
 using tarnutil::detail::dibFormatRle4;
 using tarnutil::detail::dibFormatRle8;
 using tarnutil::detail::DibLayout;
 using tarnutil::detail::DibLayoutStatus;
-using tarnutil::detail::infoColourBytes;
+using tarnutil::detail::infoColorBytes;
+using tarnutil::detail::infoCompressionAt;
 using tarnutil::detail::infoHeaderBytes;
 using tarnutil::detail::LoadLe16;
 using tarnutil::detail::LoadLe32;
 using tarnutil::detail::Reduce565;
+using tarnutil::detail::StoreLe16;
+using tarnutil::detail::StoreLe32;
 
 namespace {
 
 // Ownership bits of m_flag.
 constexpr std::int32_t ownsHeader = 1;
 constexpr std::int32_t ownsBits = 4;
-// Resources stay the module's: bits 2 and 8 set neither ownership bit.
-constexpr std::int32_t resourceFlag = 10;
-constexpr std::uint16_t bitmapFileSignature = 0x4D42;  // "BM" read little-endian
 constexpr std::uint32_t pixelOutOfRange = 0xFFFFFFFFu;
 
 std::uint32_t Load24(const unsigned char* p) {
@@ -262,31 +310,9 @@ std::uint32_t Load24(const unsigned char* p) {
          (static_cast<std::uint32_t>(p[2]) << 16);
 }
 
-void Store16(unsigned char* p, std::uint32_t value) {
-  p[0] = static_cast<unsigned char>(value);
-  p[1] = static_cast<unsigned char>(value >> 8);
-}
-
 void Store24(unsigned char* p, std::uint32_t value) {
-  Store16(p, value);
-  p[2] = static_cast<unsigned char>(value >> 16);
-}
-
-void Store32(unsigned char* p, std::uint32_t value) {
-  Store24(p, value);
-  p[3] = static_cast<unsigned char>(value >> 24);
-}
-
-// Reads until bytes are in or the file ends; the count read.
-std::uint32_t ReadUpTo(tarnutil::platform::FileHandle file, unsigned char* buffer,
-                       std::uint32_t bytes) {
-  std::uint32_t total = 0;
-  while (total < bytes) {
-    std::uint32_t got = 0;
-    if (!tarnutil::platform::FileRead(file, buffer + total, bytes - total, &got) || got == 0) break;
-    total += got;
-  }
-  return total;
+  StoreLe16(p, value);
+  p[2] = static_cast<unsigned char>(value >> 16 & 0xFFu);
 }
 
 }  // namespace
@@ -317,89 +343,58 @@ CDIB::~CDIB() {
   ReleaseDIB();
 }
 
+// The whole header is probed before it is read: first the size word's 12
+// bytes, then the 40-byte header and, with bit fields, its masks.
 int CDIB::AttachDIB(tagBITMAPINFO* bmi, unsigned char* bits, int flag) {
   if (tarnutil::platform::MemoryUnreadable(bmi, coreHeaderBytes)) return 0;
-  ReleaseDIB();
-  m_bmi = bmi;
-  m_flag = flag;
-  // The separate pixels belong to the new flag even when the header is
-  // refused below: owned ones are then released with the object, and a
-  // pointer left from the previous bitmap is never released under it.
-  m_bits = bits;
   unsigned char* const block = reinterpret_cast<unsigned char*>(bmi);
+  const std::uint32_t headerBytes = LoadLe32(block);
+  if (headerBytes == infoHeaderBytes) {
+    if (tarnutil::platform::MemoryUnreadable(bmi, infoHeaderBytes)) return 0;
+    if (tarnutil::platform::MemoryUnreadable(bmi, tarnutil::detail::HeaderSpan(block))) return 0;
+  }
   DibLayout layout;
-  if (tarnutil::detail::ComputeDibLayout(block, &layout) != DibLayoutStatus::ok) return 0;
-
-  m_coreColors = layout.colourEntryBytes == coreColourBytes ? block + layout.colourOffset : nullptr;
-  m_colors = layout.colourEntryBytes == infoColourBytes
-                 ? reinterpret_cast<tagRGBQUAD*>(block + layout.colourOffset)
-                 : nullptr;
-  m_colorsUsed = layout.colorsUsed;
-  m_colorsImportant = layout.colorsImportant;
-  m_masks = layout.hasMasks ? reinterpret_cast<std::uint32_t*>(block + infoHeaderBytes) : nullptr;
-  m_width = layout.width;
-  m_height = layout.height;
-  m_planes = layout.planes;
-  m_bitCount = layout.bitCount;
-  m_depth = layout.depth;
-  m_bits = bits != nullptr ? bits : block + layout.pixelOffset;
-  m_bps = layout.bps;
-  m_rowStep = layout.rowStep;
-  m_topRow = m_bits + layout.topRowOffset;
-  m_imageSize = layout.imageSize;
-
-  m_rows = static_cast<unsigned char**>(tarnutil::platform::HeapAllocate(
-      sizeof(unsigned char*) * static_cast<std::size_t>(m_height)));
-  if (m_rows == nullptr) return 0;
-  m_rows[0] = m_topRow;
-  for (std::int32_t i = 0; i + 1 < m_height; ++i) m_rows[i + 1] = m_rows[i] + m_rowStep;
-
-  m_format = layout.format;
-  return m_format == dibFormatNone ? 0 : 1;
+  if ((headerBytes != coreHeaderBytes && headerBytes != infoHeaderBytes) ||
+      tarnutil::detail::ParseDibHeader(block, &layout) != DibLayoutStatus::ok) {
+    ReleaseDIB();
+    m_bmi = bmi;
+    m_flag = flag;
+    m_bits = bits;
+    return 0;
+  }
+  return tarnutil::detail::DibLoader::Attach(*this, block, bits, flag, layout);
 }
 
 int CDIB::LoadBitmapW(HINSTANCE__* module, const wchar_t* name) {
-  const tarnutil::platform::ResourceHandle resource =
-      tarnutil::platform::ResourceFindBitmap(module, name);
-  if (resource == nullptr) return 0;
-  void* data = tarnutil::platform::ResourceLoad(module, resource);
-  if (data == nullptr) return 0;
-  return AttachDIB(static_cast<tagBITMAPINFO*>(data), nullptr, resourceFlag);
+  return tarnutil::detail::LoadResource(*this, module, name);
 }
 
 // A file refused by its content leaves the object as it was, like one that
 // cannot be opened; only a sound block is attached, and then owned.
 int CDIB::LoadFile(const wchar_t* path) {
-  if (path == nullptr) return 0;
-  const tarnutil::platform::FileHandle file = tarnutil::platform::FileOpenRead(path);
-  if (file == tarnutil::platform::FileInvalid()) return 0;
-  constexpr std::uint32_t fileHeaderBytes = tarnutil::detail::bitmapFileHeaderBytes;
-  unsigned char fileHeader[fileHeaderBytes];
-  if (ReadUpTo(file, fileHeader, fileHeaderBytes) != fileHeaderBytes ||
-      LoadLe16(fileHeader) != bitmapFileSignature) {
-    tarnutil::platform::FileClose(file);
+  unsigned char* block = nullptr;
+  DibLayout layout;
+  if (tarnutil::detail::ReadDibFile(path, &block, &layout) != tarnutilDibLoads) {
     return 0;
   }
-  const std::uint32_t declaredBytes = LoadLe32(fileHeader + 2);
-  if (declaredBytes > tarnutil::platform::FileSize(file)) {
-    tarnutil::platform::FileClose(file);
-    return 0;
-  }
-  unsigned char* block = new (std::nothrow) unsigned char[declaredBytes];
-  if (block == nullptr) {
-    tarnutil::platform::FileClose(file);
-    return 0;
-  }
-  // The declared size counts the file header, so the read stops at the end
-  // of the file with the block's tail unwritten.
-  const std::uint32_t readBytes = ReadUpTo(file, block, declaredBytes);
-  tarnutil::platform::FileClose(file);
-  std::memset(block + readBytes, 0, declaredBytes - readBytes);
-  if (!tarnutil::detail::FileBlockIsSound(block, readBytes)) {
+  return tarnutil::detail::DibLoader::Attach(*this, block, nullptr, ownsHeader, layout);
+}
+
+int DIBRefusalReason(const wchar_t* path, const void* packedDib, std::uint32_t bytes,
+                     const char** text) {
+  int reason = tarnutilDibLoads;
+  if (path != nullptr) {
+    unsigned char* block = nullptr;
+    DibLayout layout;
+    reason = tarnutil::detail::ReadDibFile(path, &block, &layout);
     delete[] block;
-    return 0;
+  } else {
+    DibLayout layout;
+    reason = tarnutil::detail::CheckDibBlock(static_cast<const unsigned char*>(packedDib), bytes,
+                                             -1, &layout);
   }
-  return AttachDIB(reinterpret_cast<tagBITMAPINFO*>(block), nullptr, ownsHeader);
+  if (text != nullptr) *text = tarnutil::detail::DibRefusalText(reason);
+  return reason;
 }
 
 void CDIB::ReleaseDIB() {
@@ -443,9 +438,9 @@ std::uint32_t CDIB::GetPixelIndex(int x, int y) const {
     }
     case dibFormat565:
       return LoadLe16(row + 2 * column);
-    case dibFormat24Bit:
+    case dibFormatPackedBgr:
       return Reduce565(Load24(row + 3 * column));
-    case dibFormat888:
+    case dibFormatBgrx:
     case dibFormat32Bit:
       return Reduce565(LoadLe32(row + 4 * column));
     default:
@@ -461,12 +456,12 @@ std::uint32_t CDIB::GetRGBValue(int x, int y) const {
   const std::size_t column = static_cast<std::size_t>(x);
   switch (m_format) {
     case dibFormat8Bit: {
-      // Never past the table: an index beyond it has no colour.
+      // Never past the table: an index beyond it has no color.
       const std::int32_t index = row[column];
       if (index >= m_colorsUsed) return 0;
       if (m_coreColors != nullptr) {
         const unsigned char* entry =
-            m_coreColors + coreColourBytes * static_cast<std::size_t>(index);
+            m_coreColors + coreColorBytes * static_cast<std::size_t>(index);
         return static_cast<std::uint32_t>(entry[2]) | (static_cast<std::uint32_t>(entry[1]) << 8) |
                (static_cast<std::uint32_t>(entry[0]) << 16);
       }
@@ -479,9 +474,9 @@ std::uint32_t CDIB::GetRGBValue(int x, int y) const {
     case dibFormat555:
     case dibFormat565:
       return LoadLe16(row + 2 * column);
-    case dibFormat24Bit:
+    case dibFormatPackedBgr:
       return Load24(row + 3 * column);
-    case dibFormat888:
+    case dibFormatBgrx:
     case dibFormat32Bit:
       return Reduce565(LoadLe32(row + 4 * column));
     default:
@@ -499,14 +494,14 @@ int CDIB::SetPixelIndex(int x, int y, std::uint32_t value) {
       return 1;
     case dibFormat555:
     case dibFormat565:
-      Store16(row + 2 * column, value);
+      StoreLe16(row + 2 * column, value);
       return 1;
-    case dibFormat24Bit:
+    case dibFormatPackedBgr:
       Store24(row + 3 * column, value);
       return 1;
-    case dibFormat888:
+    case dibFormatBgrx:
     case dibFormat32Bit:
-      Store32(row + 4 * column, value);
+      StoreLe32(row + 4 * column, value);
       return 1;
     default:
       return 0;

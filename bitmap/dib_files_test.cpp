@@ -21,20 +21,25 @@ const std::string dataDir = TARNUTIL_DIB_DATA_DIR;
 
 struct Pixel {
   std::uint32_t r, g, b;
-  std::int32_t index;  // -1 without a colour table
+  std::int32_t index;  // -1 without a color table
 };
 
 struct Expected {
   std::string file;
   std::int32_t format, width, height, bitCount;
   bool topDown;
-  std::uint32_t pixelOffset;  // in the file
+  std::uint32_t pixelOffset;  // where the rows start in the file
   std::vector<Pixel> pixels;  // top row first
+};
+
+struct Refused {
+  std::string file;
+  int reason;
 };
 
 struct Manifest {
   std::vector<Expected> bitmaps;
-  std::vector<std::string> refused;
+  std::vector<Refused> refused;
 };
 
 const Manifest& Files() {
@@ -44,9 +49,9 @@ const Manifest& Files() {
     std::string kind;
     while (in >> kind) {
       if (kind == "refused") {
-        std::string file;
-        in >> file;
-        m.refused.push_back(file);
+        Refused r;
+        in >> r.file >> r.reason;
+        m.refused.push_back(r);
         continue;
       }
       Expected e;
@@ -80,8 +85,8 @@ const Pixel& At(const Expected& e, int x, int y) {
 }
 
 // What the two readers give for a decoded pixel, by the rules of each format:
-// colour tables as red + green * 256 + blue * 65536, 24 bits with blue in the
-// low byte, and every high-colour pixel reduced to 5-6-5 by GetPixelIndex.
+// color tables as red + green * 256 + blue * 65536, 24 bits with blue in the
+// low byte, and every high-color pixel reduced to 5-6-5 by GetPixelIndex.
 struct Reading {
   std::uint32_t index, rgb;
 };
@@ -108,7 +113,7 @@ Reading Expect(std::int32_t format, const Pixel& p) {
   }
 }
 
-// The colour index stored for a 1- or 4-bit pixel, found through the row
+// The color index stored for a 1- or 4-bit pixel, found through the row
 // table: the leftmost pixel in the high bits of a byte.
 std::int32_t StoredIndex(const CDIB& dib, int bitCount, int x, int y) {
   const unsigned char* row = DibProbe::Rows(dib)[y];
@@ -128,7 +133,7 @@ TEST(DibWriterFiles, ManifestCoversEveryVariant) {
   }
   EXPECT_EQ(formats, (std::set<std::int32_t>{0, 2, 3, 4, 5, 6, 7, 8, 9, 12}));
   EXPECT_GE(topDown, 5);
-  EXPECT_EQ(m.refused.size(), 3u);
+  EXPECT_EQ(m.refused.size(), 6u);
 }
 
 TEST(DibWriterFiles, GeometryAndFormat) {
@@ -144,14 +149,30 @@ TEST(DibWriterFiles, GeometryAndFormat) {
     EXPECT_EQ(dib.IsCompressed(), e.format == 3 || e.format == 5 ? 1 : 0);
     EXPECT_EQ(dib.GetFlag(), 1);
     EXPECT_EQ(DibProbe::RowStep(dib), e.topDown ? dib.GetBPS() : -dib.GetBPS());
-    // The block is the file after its file header; the pixels follow the
-    // colour table where the file says they start.
-    const std::vector<unsigned char> file = FileBytes(e.file);
+    // Whatever header the file has, the block carries a 12- or 40-byte one.
     const unsigned char* block = reinterpret_cast<const unsigned char*>(dib.GetBMI());
     ASSERT_NE(block, nullptr);
-    EXPECT_EQ(std::vector<unsigned char>(block, block + file.size() - 14),
-              std::vector<unsigned char>(file.begin() + 14, file.end()));
-    EXPECT_EQ(dib.GetBits() - block, static_cast<std::ptrdiff_t>(e.pixelOffset) - 14);
+    const std::uint32_t headerBytes = block[0];
+    EXPECT_TRUE(headerBytes == 12 || headerBytes == 40) << headerBytes;
+    // The rows as stored, from the file's pixel offset on: each row the
+    // table names, and the run-length data as a whole.
+    const std::vector<unsigned char> file = FileBytes(e.file);
+    const unsigned char* bits = dib.GetBits();
+    const std::size_t bps = static_cast<std::size_t>(dib.GetBPS());
+    if (dib.IsCompressed() == 1) {
+      const std::size_t dataBytes = file.size() - e.pixelOffset;
+      EXPECT_EQ(std::vector<unsigned char>(bits, bits + dataBytes),
+                std::vector<unsigned char>(file.begin() + e.pixelOffset, file.end()));
+      continue;
+    }
+    for (int y = 0; y < e.height; ++y) {
+      const std::size_t stored = static_cast<std::size_t>(e.topDown ? y : e.height - 1 - y);
+      ASSERT_EQ(DibProbe::Rows(dib)[y], bits + stored * bps) << "row " << y;
+      const auto from = file.begin() + static_cast<std::ptrdiff_t>(e.pixelOffset + stored * bps);
+      EXPECT_EQ(std::vector<unsigned char>(bits + stored * bps, bits + (stored + 1) * bps),
+                std::vector<unsigned char>(from, from + static_cast<std::ptrdiff_t>(bps)))
+          << "row " << y;
+    }
   }
 }
 
@@ -189,7 +210,9 @@ TEST(DibWriterFiles, WritingBackReadValuesChangesNothing) {
     CDIB dib;
     ASSERT_EQ(dib.LoadFile(WidePath(e.file).c_str()), 1);
     const unsigned char* block = reinterpret_cast<const unsigned char*>(dib.GetBMI());
-    const std::vector<unsigned char> before(block, block + FileBytes(e.file).size());
+    const std::size_t blockBytes = static_cast<std::size_t>(dib.GetBits() - block) +
+                                   static_cast<std::size_t>(dib.GetBPS() * dib.GetHeight());
+    const std::vector<unsigned char> before(block, block + blockBytes);
     for (int y = 0; y < e.height; ++y) {
       for (int x = 0; x < e.width; ++x) {
         const std::uint32_t value = e.format == 4 ? dib.GetPixelIndex(x, y) : dib.GetRGBValue(x, y);
@@ -200,12 +223,13 @@ TEST(DibWriterFiles, WritingBackReadValuesChangesNothing) {
   }
 }
 
-TEST(DibWriterFiles, HeadersOf124BytesAreRefused) {
-  for (const std::string& file : Files().refused) {
-    SCOPED_TRACE(file);
+TEST(DibWriterFiles, RefusedWithTheirReason) {
+  for (const Refused& r : Files().refused) {
+    SCOPED_TRACE(r.file);
     CDIB dib;
-    EXPECT_EQ(dib.LoadFile(WidePath(file).c_str()), 0);
+    EXPECT_EQ(dib.LoadFile(WidePath(r.file).c_str()), 0);
     EXPECT_EQ(dib.GetBMI(), nullptr);
+    EXPECT_EQ(DIBRefusalReason(WidePath(r.file).c_str(), nullptr, 0, nullptr), r.reason);
   }
 }
 

@@ -30,6 +30,11 @@ void Put32(Bytes& b, std::size_t at, std::uint32_t v) {
 }
 
 // Fields of a 40-byte header: 3 by 2 at 24 bits unless changed.
+Bytes With32(Bytes b, std::size_t at, std::uint32_t v) {
+  Put32(b, at, v);
+  return b;
+}
+
 struct Info {
   std::int32_t width = 3;
   std::int32_t height = 2;
@@ -54,7 +59,7 @@ struct Info {
     planes = count;
     return *this;
   }
-  Info& Colours(std::uint32_t used, std::uint32_t important = 0) {
+  Info& Colors(std::uint32_t used, std::uint32_t important = 0) {
     colorsUsed = used;
     colorsImportant = important;
     return *this;
@@ -117,7 +122,7 @@ TEST(DibAttach, LayoutFromHeader) {
     std::int32_t format;
   };
   const Case cases[] = {
-      {"8 bits, colours used 0", InfoBlock(Info().Bits(8), 1100), 1064, 40, -1, -1, 256, 256, 3, 2,
+      {"8 bits, colors used 0", InfoBlock(Info().Bits(8), 1100), 1064, 40, -1, -1, 256, 256, 3, 2,
        4, 8, 8, false, 4},
       {"height -3", InfoBlock(Info().Size(3, -3), 40), 40, -1, -1, -1, 0, 0, 3, 3, 12, 24, 36, true,
        8},
@@ -148,9 +153,9 @@ TEST(DibAttach, LayoutFromHeader) {
        false, 3},
       {"run-length 8", InfoBlock(Info().Bits(8, 1), 1100), 1064, 40, -1, -1, 256, 256, 3, 2, 4, 8,
        8, false, 5},
-      {"24 bits with 5 colours", InfoBlock(Info().Colours(5, 2), 60), 60, 40, -1, -1, 5, 2, 3, 2,
+      {"24 bits with 5 colors", InfoBlock(Info().Colors(5, 2), 60), 60, 40, -1, -1, 5, 2, 3, 2,
        12, 24, 24, false, 8},
-      {"masks before the table", WithMasks(InfoBlock(Info().Bits(8, 3).Colours(2), 30), 1, 2, 3),
+      {"masks before the table", WithMasks(InfoBlock(Info().Bits(8, 3).Colors(2), 30), 1, 2, 3),
        60, 52, -1, 40, 2, 2, 3, 2, 4, 8, 8, false, 4},
       {"2 planes", InfoBlock(Info().Planes(2), 60), 40, -1, -1, -1, 0, 0, 3, 2, 12, 48, 48, false,
        8},
@@ -291,8 +296,8 @@ TEST(DibAttach, Refusals) {
       {"top-row offset with planes", InfoBlock(Info().Size(10000, 60000).Planes(2), 30)},
       // Top-down: no top-row offset, but bps * planes * height.
       {"image size", InfoBlock(Info().Size(30000, -30000), 30)},
-      {"colours used 0xFFFFFFFF", InfoBlock(Info().Colours(0xFFFFFFFFu), 30)},
-      {"colours used 2^29", InfoBlock(Info().Colours(0x20000000u), 30)},
+      {"colors used 0xFFFFFFFF", InfoBlock(Info().Colors(0xFFFFFFFFu), 30)},
+      {"colors used 2^29", InfoBlock(Info().Colors(0x20000000u), 30)},
       {"depth", InfoBlock(Info().Size(1, 2).Bits(0xFFFF).Planes(0xFFFF), 30)},
   };
   Bytes previous = InfoBlock(Info(), 24);
@@ -466,9 +471,9 @@ TEST(DibPixels, OutsideTheBitmap) {
   EXPECT_EQ(empty.GetPixelIndex(0, 0), outside);
 }
 
-TEST(DibPixels, ColourTableBounds) {
-  Bytes block = InfoBlock(Info().Bits(8).Colours(2), 8 + 8 + 1024);
-  // Whatever follows the two entries is no colour of the table.
+TEST(DibPixels, ColorTableBounds) {
+  Bytes block = InfoBlock(Info().Bits(8).Colors(2), 8 + 8 + 1024);
+  // Whatever follows the two entries is no color of the table.
   std::fill(block.begin() + 48, block.end(), 0x77);
   Put32(block, 40, 0x00030201);
   Put32(block, 44, 0x00060504);
@@ -627,6 +632,7 @@ TEST_F(DibLoadFile, MissingOrForeign) {
 TEST_F(DibLoadFile, MalformedFilesAreRefused) {
   struct Case {
     const char* name;
+    int reason;
     Bytes block;
     // A declared size below the file's makes the block end with the data.
     std::int64_t declaredDelta = 0;
@@ -646,40 +652,44 @@ TEST_F(DibLoadFile, MalformedFilesAreRefused) {
   const Bytes good = GoodBlock();
   const Info m16 = Info().Bits(16, 3);
   const Case cases[] = {
-      {"header shorter than 40", Bytes(good.begin(), good.begin() + 30)},
-      {"header size 124", with(good, 0, 124)},
-      {"header size 0", with(good, 0, 0)},
-      {"header size 41", with(good, 0, 41)},
-      {"width 0", with(good, 4, 0)},
-      {"height 0", with(good, 8, 0)},
-      {"negative width", with(good, 4, 0xFFFFFFFDu)},
-      {"height INT_MIN", with(good, 8, 0x80000000u)},
-      {"bit count 0", with(good, 14, 0, false)},
-      {"bit count 3", with(good, 14, 3, false)},
-      {"bit count 64", with(good, 14, 64, false)},
-      {"core header cut", Bytes{12, 0, 0, 0, 3, 0}},
-      {"core width 0", CoreBlock(0, 2, 24, 24)},
-      {"core table past the data", CoreBlock(3, 2, 8, 700)},
-      {"table past the data", InfoBlock(Info().Bits(8), 1000)},
-      {"colours used 2^30", with(good, 32, 0x40000000u)},
-      {"colours used 0xFFFFFFFF", with(good, 32, 0xFFFFFFFFu)},
-      {"masks past the data", InfoBlock(m16, 8)},
-      {"masks past the block", InfoBlock(m16, 8), -14},
-      {"header past the block", Bytes(good.begin(), good.begin() + 40), -24},
-      {"last row short", cut(good, 1)},
-      {"top-down last row short", cut(InfoBlock(Info().Size(3, -2), 24), 1)},
-      {"second plane missing", with(good, 12, 2, false)},
-      {"plane count 0", with(good, 12, 0, false)},
-      {"rows overflow", with(with(good, 4, 0x7FFFFFFF), 14, 32, false)},
-      {"height past the data", with(good, 8, 0x7FFFFFFF)},
-      {"8-8-8 masks on 8 bits",
+      {"header shorter than 40", tarnutilDibShortData, Bytes(good.begin(), good.begin() + 30)},
+      {"header size 124", tarnutilDibShortData, with(good, 0, 124)},
+      {"header size 0", tarnutilDibHeaderSize, with(good, 0, 0)},
+      {"header size 41", tarnutilDibHeaderSize, with(good, 0, 41)},
+      {"width 0", tarnutilDibBadHeader, with(good, 4, 0)},
+      {"height 0", tarnutilDibNoRows, with(good, 8, 0)},
+      {"negative width", tarnutilDibBadHeader, with(good, 4, 0xFFFFFFFDu)},
+      {"height INT_MIN", tarnutilDibTooLarge, with(good, 8, 0x80000000u)},
+      {"bit count 0", tarnutilDibBadHeader, with(good, 14, 0, false)},
+      {"bit count 3", tarnutilDibBadHeader, with(good, 14, 3, false)},
+      {"bit count 64", tarnutilDibBadHeader, with(good, 14, 64, false)},
+      {"core header cut", tarnutilDibShortData, Bytes{12, 0, 0, 0, 3, 0}},
+      {"core width 0", tarnutilDibBadHeader, CoreBlock(0, 2, 24, 24)},
+      {"core table past the data", tarnutilDibShortData, CoreBlock(3, 2, 8, 700)},
+      {"table past the data", tarnutilDibShortData, InfoBlock(Info().Bits(8), 1000)},
+      {"colors used 2^30", tarnutilDibTooLarge, with(good, 32, 0x40000000u)},
+      {"colors used 0xFFFFFFFF", tarnutilDibTooLarge, with(good, 32, 0xFFFFFFFFu)},
+      {"masks past the data", tarnutilDibShortData, InfoBlock(m16, 8)},
+      {"masks past the block", tarnutilDibShortData, InfoBlock(m16, 8), -14},
+      {"header past the block", tarnutilDibShortData, Bytes(good.begin(), good.begin() + 40), -24},
+      {"last row short", tarnutilDibShortData, cut(good, 1)},
+      {"top-down last row short", tarnutilDibShortData, cut(InfoBlock(Info().Size(3, -2), 24), 1)},
+      {"second plane missing", tarnutilDibShortData, with(good, 12, 2, false)},
+      {"plane count 0", tarnutilDibBadHeader, with(good, 12, 0, false)},
+      {"rows overflow", tarnutilDibTooLarge, with(with(good, 4, 0x7FFFFFFF), 14, 32, false)},
+      {"height past the data", tarnutilDibTooLarge, with(good, 8, 0x7FFFFFFF)},
+      {"8-8-8 masks on 8 bits", tarnutilDibBadHeader,
        WithMasks(InfoBlock(Info().Bits(8, 3), 12 + 1024 + 8), 0xFF0000, 0xFF00, 0xFF)},
-      {"8-8-8 masks on 24 bits",
+      {"8-8-8 masks on 24 bits", tarnutilDibBadHeader,
        WithMasks(InfoBlock(Info().Bits(24, 3), 12 + 24), 0xFF0000, 0xFF00, 0xFF)},
-      {"run-length without data", InfoBlock(Info().Bits(8, 1), 1024)},
-      {"run-length taller than its data can cover",
-       with(InfoBlock(Info().Bits(8, 1), 1024 + 4), 8, 4 * 64 + 1)},
-      {"run-length image size past the data", with(InfoBlock(Info().Bits(8, 1), 1024 + 4), 20, 5)},
+      {"run-length without data", tarnutilDibShortData, InfoBlock(Info().Bits(8, 1), 1024)},
+      {"run-length image size past the data", tarnutilDibShortData, with(InfoBlock(Info().Bits(8, 1), 1024 + 4), 20, 5)},
+      {"compression 4, JPEG", tarnutilDibEmbeddedImage, with(good, 16, 4)},
+      {"compression 5, PNG", tarnutilDibEmbeddedImage, with(good, 16, 5)},
+      {"compression 6", tarnutilDibBadHeader, with(good, 16, 6)},
+      {"header size 64, OS/2", tarnutilDibHeaderSize, with(Bytes(64 + 24), 0, 64)},
+      {"run-length rows past 2^24", tarnutilDibRunLengthRows,
+       with(InfoBlock(Info().Bits(8, 1), 1024 + 4), 8, (1u << 24) + 1)},
   };
   tarnutil::platform::HeapHooks* hooks = tarnutil::platform::HeapTestHooks();
   for (const Case& c : cases) {
@@ -693,6 +703,7 @@ TEST_F(DibLoadFile, MalformedFilesAreRefused) {
     EXPECT_EQ(dib.LoadFile(path.c_str()), 0);
     EXPECT_EQ(dib.GetBMI(), nullptr);
     EXPECT_EQ(dib.GetPixelIndex(0, 0), outside);
+    EXPECT_EQ(DIBRefusalReason(path.c_str(), nullptr, 0, nullptr), c.reason);
     if (hooks != nullptr) {
       EXPECT_EQ(hooks->allocations, 0u);
     }
@@ -720,6 +731,9 @@ TEST_F(DibLoadFile, EdgesThatAreSound) {
       {"run-length image size of its data", rleStated, 0, 0},
       {"two planes", twoPlanes, 0, 0x55},
       {"bytes past the declared size", longer, -15, 0x363534},
+      // Only the end-of-bitmap escape: any number of rows in two bytes.
+      {"run-length far taller than its data", With32(rle, 8, 4 * 64 + 1), 0, 0},
+      {"declared size 0", GoodBlock(), -78, 0x363534},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -727,6 +741,33 @@ TEST_F(DibLoadFile, EdgesThatAreSound) {
     ASSERT_EQ(dib.LoadFile(Write(c.block, c.declaredDelta).c_str()), 1);
     EXPECT_EQ(dib.GetRGBValue(0, 0), c.rgbTopLeft);
   }
+}
+
+// The codes and texts are fixed: other interfaces hand them on.
+TEST(DIBRefusalReason, FixedCodesAndTexts) {
+  const char* const texts[] = {"loads",
+                               "missing or unreadable",
+                               "not a bitmap",
+                               "header size not supported",
+                               "embedded JPEG or PNG image",
+                               "pixel offset outside the file",
+                               "shorter than its headers, color table or rows",
+                               "run-length bitmap taller than its row table may be",
+                               "too large",
+                               "header describes no bitmap that can be read",
+                               "height 0: no rows"};
+  for (int code = 0; code <= tarnutilDibNoRows; ++code) {
+    EXPECT_STREQ(tarnutil::detail::DibRefusalText(code), texts[code]) << code;
+  }
+  EXPECT_STREQ(tarnutil::detail::DibRefusalText(tarnutilDibNoRows + 1), "unknown");
+  const char* text = nullptr;
+  EXPECT_EQ(DIBRefusalReason(nullptr, nullptr, 40, &text), tarnutilDibUnreadable);
+  EXPECT_STREQ(text, texts[tarnutilDibUnreadable]);
+  const Bytes good = GoodBlock();
+  EXPECT_EQ(DIBRefusalReason(nullptr, good.data(), 3, &text), tarnutilDibNotBitmap);
+  EXPECT_EQ(DIBRefusalReason(nullptr, good.data(), static_cast<std::uint32_t>(good.size()), &text),
+            tarnutilDibLoads);
+  EXPECT_STREQ(text, "loads");
 }
 
 TEST_F(DibLoadFile, RefusedFileKeepsThePreviousBitmap) {

@@ -1,6 +1,6 @@
 // Transparent blit through the graphics service: the source is copied
-// (stretched if need be) into a colour image, a monochrome mask marks where
-// the image shows the transparent colour, and the destination is masked with
+// (stretched if need be) into a color image, a monochrome mask marks where
+// the image shows the transparent color, and the destination is masked with
 // AND, then painted with OR.
 #include "bitmap/transparent_blt.h"
 
@@ -31,11 +31,11 @@ void TransparentBlt2(HDC__* dst, int x, int y, int width, int height, HDC__* src
                        gfx::ropSourceCopy);
   }
 
-  // Colour to monochrome: the image's background colour becomes 1.
+  // Color to monochrome: the image's background color becomes 1.
   gfx::GfxSetBkColor(imageDC, transparentColor);
   gfx::GfxBitBlt(maskDC, 0, 0, width, height, imageDC, 0, 0, gfx::ropSourceCopy);
 
-  // Monochrome to colour: mask 1 gives black, 0 white, so AND blackens the
+  // Monochrome to color: mask 1 gives black, 0 white, so AND blackens the
   // transparent image pixels and keeps the others.
   gfx::GfxSetBkColor(imageDC, blitBlack);
   gfx::GfxSetTextColor(imageDC, blitWhite);

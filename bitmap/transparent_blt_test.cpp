@@ -20,13 +20,13 @@ using tarnutil::platform::ropSourceAnd;
 using tarnutil::platform::ropSourceCopy;
 using tarnutil::platform::ropSourcePaint;
 
-// One letter per colour (red + green * 256 + blue * 65536) in the pictures,
-// whose rows are separated by spaces. The eight corner colours of the colour
+// One letter per color (red + green * 256 + blue * 65536) in the pictures,
+// whose rows are separated by spaces. The eight corner colors of the color
 // cube stay among themselves under AND and OR; n is magenta with the lowest
 // blue bit cleared; '.' and '-' only ever appear in destinations.
 struct PaletteEntry {
   char letter;
-  std::uint32_t colour;
+  std::uint32_t color;
 };
 constexpr PaletteEntry palette[] = {
     {'k', 0x000000u}, {'w', 0xFFFFFFu}, {'r', 0x0000FFu}, {'g', 0x00FF00u},
@@ -34,17 +34,17 @@ constexpr PaletteEntry palette[] = {
     {'n', 0xFE00FFu}, {'.', 0x406080u}, {'-', 0x80A0C0u},
 };
 
-std::uint32_t ColourOf(char letter) {
+std::uint32_t ColorOf(char letter) {
   for (const PaletteEntry& entry : palette) {
-    if (entry.letter == letter) return entry.colour;
+    if (entry.letter == letter) return entry.color;
   }
-  ADD_FAILURE() << "no colour for " << letter;
+  ADD_FAILURE() << "no color for " << letter;
   return 0;
 }
 
-char LetterOf(std::uint32_t colour) {
+char LetterOf(std::uint32_t color) {
   for (const PaletteEntry& entry : palette) {
-    if (entry.colour == colour) return entry.letter;
+    if (entry.color == color) return entry.letter;
   }
   return '?';
 }
@@ -61,7 +61,7 @@ std::string PictureOf(HDC__* dc, int width, int height) {
   return picture;
 }
 
-// A memory DC holding a bitmap of its own, 32-bit colour or monochrome,
+// A memory DC holding a bitmap of its own, 32-bit color or monochrome,
 // painted from a picture.
 class Canvas {
  public:
@@ -75,7 +75,7 @@ class Canvas {
     for (int y = 0; y < height_; ++y) {
       for (int x = 0; x < width_; ++x) {
         const char letter = picture[static_cast<std::size_t>(y * (width_ + 1) + x)];
-        SetPixel(dc_, x, y, ColourOf(letter));
+        SetPixel(dc_, x, y, ColorOf(letter));
       }
     }
   }
@@ -123,7 +123,7 @@ TEST(TransparentBlt2, DrawsCheckedInPictures) {
     SetBkColor(dst.dc(), 0x123456u);
     SetTextColor(dst.dc(), 0x654321u);
     TransparentBlt2(dst.dc(), s.x, s.y, s.width, s.height, src.dc(), s.srcX, s.srcY, s.srcWidth,
-                    s.srcHeight, ColourOf(s.transparent));
+                    s.srcHeight, ColorOf(s.transparent));
     EXPECT_EQ(dst.Picture(), s.expected);
     EXPECT_EQ(src.Picture(), s.source);
     EXPECT_EQ(GetBkColor(dst.dc()), blitWhite);
@@ -135,7 +135,7 @@ TEST(TransparentBlt2, DrawsOntoItsOwnSource) {
   // Source and destination are one DC: the source is read before the
   // destination is written.
   Canvas canvas("rmgk wmmb kkkk");
-  TransparentBlt2(canvas.dc(), 1, 1, 2, 2, canvas.dc(), 0, 0, 2, 2, ColourOf('m'));
+  TransparentBlt2(canvas.dc(), 1, 1, 2, 2, canvas.dc(), 0, 0, 2, 2, ColorOf('m'));
   EXPECT_EQ(canvas.Picture(), "rmgk wrmb kwkk");
 }
 
@@ -143,7 +143,7 @@ TEST(TransparentBlt2, DrawsOntoItsOwnSource) {
 // in the top bit; 32-bit pixels blue, green, red and an unused byte.
 TEST(CreateBitmap, TakesInitialRows) {
   const unsigned char monoBits[] = {0xA0, 0x00, 0x40, 0x00};
-  const unsigned char colourBits[] = {0x00, 0x00, 0xFF, 0x77, 0xFF, 0xFF, 0x00, 0x00};
+  const unsigned char colorBits[] = {0x00, 0x00, 0xFF, 0x77, 0xFF, 0xFF, 0x00, 0x00};
   struct Case {
     const char* name;
     int width, height;
@@ -152,7 +152,7 @@ TEST(CreateBitmap, TakesInitialRows) {
     const char* expected;
   };
   const Case cases[] = {{"monochrome", 3, 2, 1, monoBits, "wkw kwk"},
-                        {"32-bit", 2, 1, 32, colourBits, "rc"}};
+                        {"32-bit", 2, 1, 32, colorBits, "rc"}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     HBITMAP__* bitmap = CreateBitmap(c.width, c.height, 1, c.bitCount, c.bits);
@@ -191,20 +191,20 @@ TEST(BlockTransfer, OverlapWithinOneBitmap) {
   }
 }
 
-// Colour to monochrome: the source DC's background colour gives white, every
-// other colour black, n included; the source's text colour plays no part.
-TEST(BlitConversion, ColourToMonochromeByBackground) {
+// Color to monochrome: the source DC's background color gives white, every
+// other color black, n included; the source's text color plays no part.
+TEST(BlitConversion, ColorToMonochromeByBackground) {
   Canvas src("mnkw rmgm");
   Canvas dst("kkkk kkkk", 1);
-  SetBkColor(src.dc(), ColourOf('m'));
-  SetTextColor(src.dc(), ColourOf('m'));
+  SetBkColor(src.dc(), ColorOf('m'));
+  SetTextColor(src.dc(), ColorOf('m'));
   EXPECT_NE(BitBlt(dst.dc(), 0, 0, 4, 2, src.dc(), 0, 0, ropSourceCopy), 0);
   EXPECT_EQ(dst.Picture(), "wkkk kwkw");
 }
 
-// Monochrome to colour: 1 takes the destination DC's background colour and
-// 0 its text colour; the source DC's colours play no part.
-TEST(BlitConversion, MonochromeToColourByDestinationColours) {
+// Monochrome to color: 1 takes the destination DC's background color and
+// 0 its text color; the source DC's colors play no part.
+TEST(BlitConversion, MonochromeToColorByDestinationColors) {
   struct Case {
     const char* name;
     std::uint32_t rop;
@@ -219,17 +219,17 @@ TEST(BlitConversion, MonochromeToColourByDestinationColours) {
     SCOPED_TRACE(c.name);
     Canvas src("wkww kkwk", 1);
     Canvas dst("ykrw gcyk");
-    SetBkColor(src.dc(), ColourOf('b'));
-    SetTextColor(src.dc(), ColourOf('c'));
-    SetBkColor(dst.dc(), ColourOf('r'));
-    SetTextColor(dst.dc(), ColourOf('g'));
+    SetBkColor(src.dc(), ColorOf('b'));
+    SetTextColor(src.dc(), ColorOf('c'));
+    SetBkColor(dst.dc(), ColorOf('r'));
+    SetTextColor(dst.dc(), ColorOf('g'));
     EXPECT_NE(BitBlt(dst.dc(), 0, 0, 4, 2, src.dc(), 0, 0, c.rop), 0);
     EXPECT_EQ(dst.Picture(), c.expected);
   }
 }
 
-// Colour to colour combines channel by channel.
-TEST(BlitConversion, ColourRasterOperations) {
+// Color to color combines channel by channel.
+TEST(BlitConversion, ColorRasterOperations) {
   struct Case {
     const char* name;
     std::uint32_t rop;
@@ -257,32 +257,32 @@ TEST(BlitConversion, ShrinkingMergesWithAnd) {
   EXPECT_NE(StretchBlt(monoDst.dc(), 0, 0, 2, 2, monoSrc.dc(), 0, 0, 4, 4, ropSourceCopy), 0);
   EXPECT_EQ(monoDst.Picture(), "kk ww");
 
-  Canvas colourSrc("ycmw");
-  Canvas colourDst("kk");
-  EXPECT_NE(StretchBlt(colourDst.dc(), 0, 0, 2, 1, colourSrc.dc(), 0, 0, 4, 1, ropSourceCopy), 0);
-  EXPECT_EQ(colourDst.Picture(), "gm");
+  Canvas colorSrc("ycmw");
+  Canvas colorDst("kk");
+  EXPECT_NE(StretchBlt(colorDst.dc(), 0, 0, 2, 1, colorSrc.dc(), 0, 0, 4, 1, ropSourceCopy), 0);
+  EXPECT_EQ(colorDst.Picture(), "gm");
 }
 
 // A memory DC's first bitmap is monochrome, and so is a bitmap made
-// compatible with it; a bitmap compatible with a colour DC is colour.
+// compatible with it; a bitmap compatible with a color DC is color.
 TEST(BlitConversion, CompatibleBitmapTakesTheSelectedFormat) {
   struct Case {
     const char* name;
-    bool colourDc;
+    bool colorDc;
     const char* expected;
   };
-  const Case cases[] = {{"fresh DC", false, "kww"}, {"colour DC", true, "rwy"}};
+  const Case cases[] = {{"fresh DC", false, "kww"}, {"color DC", true, "rwy"}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    Canvas colour("kkk");
+    Canvas color("kkk");
     HDC__* fresh = CreateCompatibleDC(nullptr);
-    HBITMAP__* bitmap = CreateCompatibleBitmap(c.colourDc ? colour.dc() : fresh, 3, 1);
+    HBITMAP__* bitmap = CreateCompatibleBitmap(c.colorDc ? color.dc() : fresh, 3, 1);
     ASSERT_NE(bitmap, nullptr);
     HDC__* dc = CreateCompatibleDC(nullptr);
     void* old = SelectObject(dc, bitmap);
-    SetPixel(dc, 0, 0, ColourOf('r'));
-    SetPixel(dc, 1, 0, ColourOf('w'));
-    SetPixel(dc, 2, 0, ColourOf('y'));
+    SetPixel(dc, 0, 0, ColorOf('r'));
+    SetPixel(dc, 1, 0, ColorOf('w'));
+    SetPixel(dc, 2, 0, ColorOf('y'));
     EXPECT_EQ(PictureOf(dc, 3, 1), c.expected);
     SelectObject(dc, old);
     DeleteDC(dc);

@@ -36,6 +36,7 @@ endfunction()
 # library, so that internals are testable unexported.
 set(TARNUTIL_TESTS
   util/exact_test
+  dibformat/dib_format_test
   geometry/measures_test geometry/point_segment_test geometry/rect_clip_test
   geometry/polygon_clip_test
   simplify/simplify_test simplify/farthest_scan_test
@@ -48,7 +49,7 @@ set(TARNUTIL_TESTS
   tests/golden_test)
 # Tests of one back end, built only with it.
 set(TARNUTIL_TESTS_posix platform/posix/graphics_test platform/posix/posix_services_test)
-set(TARNUTIL_TESTS_win32)
+set(TARNUTIL_TESTS_win32 platform/win32/file_test platform/win32/readable_memory_test)
 list(APPEND TARNUTIL_TESTS ${TARNUTIL_TESTS_${TARNUTIL_PLATFORM}})
 # Checked against PROJ and GeographicLib where both are found.
 set(TARNUTIL_ORACLE_TESTS geodesy/lambert_oracle_test geodesy/rhumb_oracle_test)

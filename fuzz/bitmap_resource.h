@@ -15,6 +15,10 @@ namespace fuzz {
 // that cannot be done.
 bool RegisterSampleBitmap(const wchar_t* name, const void* packedDib, std::uint32_t bytes);
 
+// Drops the newest registration of name in the null module, releasing its
+// bytes; no bitmap may still use them.
+void DropSampleBitmap(const wchar_t* name);
+
 }  // namespace fuzz
 }  // namespace tarnutil
 

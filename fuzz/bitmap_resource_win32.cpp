@@ -9,5 +9,7 @@ bool RegisterSampleBitmap(const wchar_t*, const void*, std::uint32_t) {
   return false;
 }
 
+void DropSampleBitmap(const wchar_t*) {}
+
 }  // namespace fuzz
 }  // namespace tarnutil

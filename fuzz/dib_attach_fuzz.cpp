@@ -32,7 +32,7 @@ std::size_t HeaderBytes(const unsigned char* block, std::size_t size) {
   std::memcpy(head, block, size < sizeof head ? size : sizeof head);
   if (td::LoadLe32(head) != td::infoHeaderBytes) return td::coreHeaderBytes;
   if (td::LoadLe32(head + 16) == td::compressionBitFields) {
-    return td::infoHeaderBytes + td::colourMaskBytes;
+    return td::infoHeaderBytes + td::colorMaskBytes;
   }
   return td::infoHeaderBytes;
 }
@@ -50,10 +50,10 @@ std::int64_t RowBytesRead(const td::DibLayout& layout) {
     case td::dibFormat16Masks:
       pixelBytes = 2;
       break;
-    case td::dibFormat24Bit:
+    case td::dibFormatPackedBgr:
       pixelBytes = 3;
       break;
-    case td::dibFormat888:
+    case td::dibFormatBgrx:
     case td::dibFormat32Bit:
     case td::dibFormat32Masks:
       pixelBytes = 4;
@@ -65,10 +65,14 @@ std::int64_t RowBytesRead(const td::DibLayout& layout) {
 }
 
 // True when every row of the row table lies inside the pixels and the
-// colour table inside the block: what a caller of AttachDIB promises.
+// color table inside the block: what a caller of AttachDIB promises.
 bool RowsInside(const unsigned char* block, std::size_t blockBytes, const td::DibLayout& layout,
                 bool separate, std::size_t bitsBytes) {
-  if (!separate) return td::FileBlockIsSound(block, static_cast<std::uint32_t>(blockBytes));
+  if (!separate) {
+    td::DibLayout checked;
+    return td::CheckDibBlock(block, static_cast<std::uint32_t>(blockBytes), -1, &checked) ==
+           tarnutilDibLoads;
+  }
   if (layout.width <= 0 || layout.height <= 0) return false;
   if (static_cast<std::size_t>(layout.pixelOffset) > blockBytes) return false;
   const std::int64_t rowBytes = RowBytesRead(layout);
@@ -109,7 +113,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   unsigned char* block = Copy(blockData, blockInput, blockBytes);
   unsigned char* bits = separate ? Copy(bitsData, bitsInput, bitsInput) : nullptr;
   td::DibLayout layout{};
-  const bool laidOut = td::ComputeDibLayout(block, &layout) == td::DibLayoutStatus::ok;
+  // AttachDIB reads only 12- and 40-byte headers; the block is padded for
+  // no more.
+  const std::uint32_t sizeWord = td::LoadLe32(block);
+  const bool laidOut =
+      (sizeWord == td::coreHeaderBytes || sizeWord == td::infoHeaderBytes) &&
+      td::ParseDibHeader(block, &layout) == td::DibLayoutStatus::ok;
   if (laidOut && layout.height > maxRows) {
     delete[] block;
     delete[] bits;

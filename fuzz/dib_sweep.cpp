@@ -13,6 +13,10 @@ constexpr std::uint32_t outside = 0xFFFFFFFFu;
 constexpr std::int64_t fullSweepPixels = 1 << 20;
 // Rows or columns visited per side when the bitmap is too large to sweep.
 constexpr std::int64_t sampledLines = 512;
+// Run-length pixels are served by no pixel call, whatever the position, and
+// a few bytes of them may claim billions of pixels: a small sample does.
+constexpr std::int64_t compressedSweepPixels = 1 << 12;
+constexpr std::int64_t compressedSampledLines = 16;
 
 }  // namespace
 
@@ -29,12 +33,10 @@ void SweepPixels(CDIB& dib, bool packedWhole) {
     TARNUTIL_FUZZ_CHECK(dib.GetDIBPatternBrush(0) == brush);
   }
   const std::int64_t pixels = static_cast<std::int64_t>(width) * height;
-  const int xStep = pixels <= fullSweepPixels || width <= sampledLines
-                        ? 1
-                        : static_cast<int>(width / sampledLines);
-  const int yStep = pixels <= fullSweepPixels || height <= sampledLines
-                        ? 1
-                        : static_cast<int>(height / sampledLines);
+  const std::int64_t full = compressed == 1 ? compressedSweepPixels : fullSweepPixels;
+  const std::int64_t lines = compressed == 1 ? compressedSampledLines : sampledLines;
+  const int xStep = pixels <= full || width <= lines ? 1 : static_cast<int>(width / lines);
+  const int yStep = pixels <= full || height <= lines ? 1 : static_cast<int>(height / lines);
   for (int y = 0; y < height; y += yStep) {
     for (int x = 0; x < width; x += xStep) {
       const std::uint32_t index = dib.GetPixelIndex(x, y);

@@ -83,6 +83,10 @@ ResourceHandle ResourceFindBitmap(HINSTANCE__* module, const wchar_t* name);
 // The address of a found resource's data (a packed bitmap), or null.
 void* ResourceLoad(HINSTANCE__* module, ResourceHandle resource);
 
+// Bytes of a found resource's data (the registered or stored size), 0 when
+// the handle names no resource of module.
+std::uint32_t ResourceBytes(HINSTANCE__* module, ResourceHandle resource);
+
 // ---------------------------------------------------------------------------
 // Memory readability test (readable_memory.cpp)
 

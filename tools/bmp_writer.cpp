@@ -2,31 +2,35 @@
 
 #include <fstream>
 
+#include "dibformat/dib_format.h"
+
 namespace tarnutil {
 namespace cli {
 
 namespace {
 
-// 0x4D42 is "BM" read as a little-endian 16-bit value.
-constexpr std::uint16_t bmpSignature = 0x4D42;
+namespace format = tarnutil::detail;
+
 constexpr std::uint16_t bitsPerPixel = 24;
 constexpr std::uint32_t bytesPerPixel = 3;
 // 2835 pixels per metre is 72 dots per inch, what viewers assume anyway.
 constexpr std::int32_t pixelsPerMetre = 2835;
 
 void Put16(std::vector<unsigned char>& out, std::uint16_t v) {
-  out.push_back(static_cast<unsigned char>(v & 0xFFu));
-  out.push_back(static_cast<unsigned char>(v >> 8));
+  unsigned char field[2];
+  format::StoreLe16(field, v);
+  out.insert(out.end(), field, field + sizeof field);
 }
 
 void Put32(std::vector<unsigned char>& out, std::uint32_t v) {
-  for (int shift = 0; shift < 32; shift += 8) {
-    out.push_back(static_cast<unsigned char>((v >> shift) & 0xFFu));
-  }
+  unsigned char field[4];
+  format::StoreLe32(field, v);
+  out.insert(out.end(), field, field + sizeof field);
 }
 
 // The 40-byte information header of an uncompressed 24-bit bitmap with
-// bottom-up rows (positive height).
+// bottom-up rows (positive height), its fields in the order of their
+// offsets.
 void PutInfoHeader(std::vector<unsigned char>& out, std::int32_t width, std::int32_t height) {
   const std::uint32_t imageBytes = RowBytes24(width) * static_cast<std::uint32_t>(height);
   Put32(out, infoHeaderBytes);
@@ -34,7 +38,7 @@ void PutInfoHeader(std::vector<unsigned char>& out, std::int32_t width, std::int
   Put32(out, static_cast<std::uint32_t>(height));
   Put16(out, 1);  // planes
   Put16(out, bitsPerPixel);
-  Put32(out, 0);  // no compression
+  Put32(out, format::compressionNone);
   Put32(out, imageBytes);
   Put32(out, static_cast<std::uint32_t>(pixelsPerMetre));
   Put32(out, static_cast<std::uint32_t>(pixelsPerMetre));
@@ -64,7 +68,7 @@ bool WriteBmp24(const CDIB& dib, const std::string& path) {
 
   std::vector<unsigned char> bytes;
   bytes.reserve(fileBytes);
-  Put16(bytes, bmpSignature);
+  Put16(bytes, format::fileSignature);
   Put32(bytes, fileBytes);
   Put32(bytes, 0);  // two reserved words
   Put32(bytes, pixelOffset);

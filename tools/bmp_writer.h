@@ -9,12 +9,13 @@
 #include <string>
 #include <vector>
 
+#include "dibformat/dib_format.h"
+
 namespace tarnutil {
 namespace cli {
 
-// Byte counts fixed by the file format.
-constexpr std::uint32_t fileHeaderBytes = 14;
-constexpr std::uint32_t infoHeaderBytes = 40;
+using tarnutil::detail::fileHeaderBytes;
+using tarnutil::detail::infoHeaderBytes;
 
 // Bytes in one 24-bit row of width pixels, padded to a multiple of 4.
 std::uint32_t RowBytes24(std::int32_t width);

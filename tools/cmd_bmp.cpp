@@ -82,14 +82,21 @@ std::string FormatName(const CDIB& dib, std::uint32_t headerSize, std::uint32_t 
   }
 }
 
-// Loads path through CDIB::LoadFile, which takes a wide path.
+// Loads path through CDIB::LoadFile, which takes a wide path; on failure
+// says why the library refuses the file.
 bool Load(CDIB& dib, const std::string& path) {
   wchar_t* wide = nullptr;
   AssicToUnicode(path.c_str(), wide);
   if (wide == nullptr) {
+    std::cerr << "tarnutil bmp: cannot read " << path << " as a bitmap\n";
     return false;
   }
   const int loaded = dib.LoadFile(wide);
+  if (loaded != 1) {
+    const char* why = "";
+    DIBRefusalReason(wide, nullptr, 0, &why);
+    std::cerr << "tarnutil bmp: cannot read " << path << " as a bitmap: " << why << "\n";
+  }
   std::free(wide);
   return loaded == 1;
 }
@@ -97,7 +104,6 @@ bool Load(CDIB& dib, const std::string& path) {
 int Info(const std::string& path) {
   CDIB dib;
   if (!Load(dib, path)) {
-    std::cerr << "tarnutil bmp: cannot read " << path << " as a bitmap\n";
     return exitBadInput;
   }
   const tagBITMAPINFOHEADER& header = dib.GetBMI()->bmiHeader;
@@ -130,7 +136,6 @@ int Pixel(OptionReader& reader, const std::string& path, const std::string& xTex
   }
   CDIB dib;
   if (!Load(dib, path)) {
-    std::cerr << "tarnutil bmp: cannot read " << path << " as a bitmap\n";
     return exitBadInput;
   }
   const std::uint32_t index = dib.GetPixelIndex(x, y);

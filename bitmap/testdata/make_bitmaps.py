@@ -6,13 +6,15 @@ writes with a 40-byte header (16- and 32-bit bit fields, 5-5-5 without
 masks, run-length 4-bit, top-down rows) are crafted here from a writer's
 pixels, and Pillow must decode each crafted file to the pixels of its source.
 
-Pillow decodes every file; manifest.txt records per file:
+Pillow decodes every file, and ImageMagick must agree with it to the top
+five bits of every channel; manifest.txt records per file:
     bitmap <file> <format code> <width> <height> <bit count> <top-down 0/1> <pixel offset>
 followed by <height> lines, top row first, of "r g b i" per pixel (i: the
-colour index, -1 without a colour table), and
-    refused <file>
-for files the library must refuse. The format code is the one the table of
-pixel formats gives for the header written.
+colour index, -1 without a colour table), where the pixel offset is where
+the file's rows start (the file header's offset field), and
+    refused <file> <reason code>
+for files the library must refuse, with the reason it must give. The format
+code is the one the table of pixel formats gives for the header written.
 
 Usage: make_bitmaps.py --out DIR [--convert PATH]
 """
@@ -122,6 +124,62 @@ def top_down(data):
     return bytes(out)
 
 
+def longer_header(data, size, alpha=0):
+    """A file with a 40-byte header rewritten with a header of size bytes
+    (52, 56, 108 or 124): bit-field masks move inside it, the colour-space
+    fields say sRGB, and the pixels keep following the table."""
+    f = fields(data)
+    assert f["header_bytes"] == 40
+    masks = b""
+    table_at = 14 + 40
+    if f["compression"] == 3:
+        masks = data[table_at:table_at + 12]
+        table_at += 12
+    header = bytearray(data[14:14 + 40]) + masks.ljust(12, b"\0")
+    struct.pack_into("<I", header, 0, size)
+    header += struct.pack("<I", alpha)
+    if size >= 108:
+        header += b"BGRs" + bytes(36) + bytes(12)  # sRGB: no endpoints, no gamma
+    if size == 124:
+        header += struct.pack("<IIII", 4, 0, 0, 0)  # intent, no profile
+    header = bytes(header[:size])
+    return file_bytes(header, data[table_at:f["offset"]], data[f["offset"]:])
+
+
+def with_gap(data, gap):
+    """The same file with gap bytes of filler between the table and the
+    pixels, the offset field saying where the pixels are."""
+    f = fields(data)
+    start = f["offset"]
+    out = bytearray(data[:start]) + bytes([0xA5]) * gap + data[start:]
+    struct.pack_into("<II", out, 2, len(out), 0)
+    struct.pack_into("<I", out, 10, start + gap)
+    return bytes(out)
+
+
+def with_offset(data, offset):
+    out = bytearray(data)
+    struct.pack_into("<I", out, 10, offset)
+    return bytes(out)
+
+
+def with_compression(data, compression, payload):
+    """A 24-bit file whose pixels are replaced by an embedded image."""
+    f = fields(data)
+    header = info_header(f["width"], f["height"], f["bits"], compression, len(payload), 0)
+    return file_bytes(header, b"", payload)
+
+
+def sparse_rle8(width, height, picture_source):
+    """A run-length 8-bit file of only the end-of-bitmap escape: every pixel
+    colour 0, any number of rows in two bytes."""
+    f = fields(picture_source)
+    table = picture_source[14 + 40:f["offset"]]
+    colours = len(table) // 4
+    pixels = b"\0\1"
+    return file_bytes(info_header(width, height, 8, 1, len(pixels), colours), table, pixels)
+
+
 def rle4_from_4bit(data):
     """An uncompressed 4-bit file rewritten with run-length 4-bit rows: runs of
     equal pixels in encoded mode, other stretches in absolute mode (even
@@ -158,6 +216,9 @@ def rle4_from_4bit(data):
     return file_bytes(info_header(width, height, 4, 2, len(out), colours), table, bytes(out))
 
 
+# Header sizes Pillow does not read (it reads 12, 40, 64, 108 and 124).
+PILLOW_UNREAD = (52, 56)
+
 # Bits per pixel of each format code that a header can give.
 FORMAT_BITS = {0: 1, 1: 2, 2: 4, 3: 4, 4: 8, 5: 8, 6: 16, 7: 16, 8: 24, 9: 32, 11: 16, 12: 32}
 
@@ -167,6 +228,7 @@ class Writer:
         self.out_dir = out_dir
         self.convert = convert
         self.entries = []
+        self.decoded_as = {}
 
     def path(self, name):
         return os.path.join(self.out_dir, name)
@@ -184,9 +246,15 @@ class Writer:
         return self.read(name)
 
     def craft(self, name, data, source_name):
-        with open(self.path(name), "wb") as out:
-            out.write(data)
-        expect_same_pixels(self.path(name), self.path(source_name))
+        self.write(name, data)
+        if source_name is None:
+            return data
+        if fields(data)["header_bytes"] in PILLOW_UNREAD:
+            # Pillow decodes the source in its place; ImageMagick still
+            # decodes the file itself.
+            self.decoded_as[name] = source_name
+        else:
+            expect_same_pixels(self.path(name), self.path(source_name))
         return data
 
     def read(self, name):
@@ -196,27 +264,33 @@ class Writer:
     def expect(self, name, format_code):
         self.entries.append(("bitmap", name, format_code))
 
-    def refuse(self, name):
-        self.entries.append(("refused", name, None))
+    def refuse(self, name, reason):
+        self.entries.append(("refused", name, reason))
+
+    def write(self, name, data):
+        with open(self.path(name), "wb") as out:
+            out.write(data)
 
     def write_manifest(self):
         lines = []
         for kind, name, format_code in self.entries:
             if kind == "refused":
-                lines.append("refused " + name)
+                lines.append("refused %s %d" % (name, format_code))
                 continue
             data = self.read(name)
             f = fields(data)
             if FORMAT_BITS[format_code] != f["bits"]:
                 sys.exit("make_bitmaps.py: %s has %d bits per pixel, not the %d of format %d"
                          % (name, f["bits"], FORMAT_BITS[format_code], format_code))
-            image = Image.open(self.path(name))
+            image = Image.open(self.path(self.decoded_as.get(name, name)))
             image.load()
             width, height = image.size
             assert (width, abs(f["height"])) == (f["width"], height), name
             indexed = image.mode in ("P", "L", "1")
             colours = image.convert("RGB")
             top = 1 if f["height"] < 0 else 0
+            if not self.decoded_as.get(name, "").endswith(".png"):
+                expect_magick_agrees(self.convert, self.path(name), colours)
             lines.append("bitmap %s %d %d %d %d %d %d" % (name, format_code, width, height,
                                                           f["bits"], top, pixel_offset(data)))
             for y in range(height):
@@ -240,14 +314,30 @@ def colour_index(image, x, y):
 
 
 def pixel_offset(data):
-    """Where the pixels follow the header, masks and colour table directly."""
+    """Where the rows start: the offset field, or when it is 0, right after
+    the header, masks and colour table."""
     f = fields(data)
+    if f["offset"] != 0:
+        return f["offset"]
     if f["header_bytes"] == 12:
         return 14 + 12 + (3 << f["bits"] if f["bits"] <= 8 else 0)
     colours = struct.unpack_from("<I", data, 14 + 32)[0]
     if f["bits"] <= 8 and colours == 0:
         colours = 1 << f["bits"]
     return 14 + 40 + (12 if f["compression"] == 3 else 0) + 4 * colours
+
+
+def expect_magick_agrees(convert, path, colours):
+    """ImageMagick's decoding against Pillow's, to the top five bits of each
+    channel (the two widen 5-bit channels to 8 bits differently)."""
+    width, height = colours.size
+    raw = subprocess.run([convert, path, "-depth", "8", "rgb:-"], capture_output=True,
+                         check=True).stdout
+    if len(raw) != 3 * width * height:
+        sys.exit("make_bitmaps.py: ImageMagick decodes %s to %d bytes" % (path, len(raw)))
+    mine = bytes(c >> 3 for pixel in colours.getdata() for c in pixel)
+    if bytes(c >> 3 for c in raw) != mine:
+        sys.exit("make_bitmaps.py: ImageMagick and Pillow disagree on " + path)
 
 
 def expect_same_pixels(crafted, source):
@@ -304,16 +394,23 @@ def main():
     w.magick("im_core24_3x4.bmp", pattern(3, 4, 8), ["-type", "truecolor"], "BMP2")
     w.expect("im_core24_3x4.bmp", 8)
 
-    # ImageMagick's bit-field files carry a 124-byte header, which is refused;
-    # the same pixels behind a 40-byte header are read.
+    # ImageMagick's default writes a 124-byte header, with the bit-field masks
+    # inside it; the same pixels behind a 40-byte header read alike.
     im565 = w.magick("im_v4_565_13x7.bmp", pattern(13, 7, 9), ["-define", "bmp:subtype=RGB565"],
                      "BMP")
-    w.refuse("im_v4_565_13x7.bmp")
+    w.expect("im_v4_565_13x7.bmp", 7)
     im555 = w.magick("im_v4_555_7x3.bmp", pattern(7, 3, 10), ["-define", "bmp:subtype=RGB555"],
                      "BMP")
-    w.refuse("im_v4_555_7x3.bmp")
+    w.expect("im_v4_555_7x3.bmp", 6)
     im32 = w.magick("im_v4_32bit_5x3.bmp", pattern(5, 3, 11), ["-alpha", "set"], "BMP")
-    w.refuse("im_v4_32bit_5x3.bmp")
+    w.expect("im_v4_32bit_5x3.bmp", 9)
+    for width, height in ((13, 7), (4, 3)):
+        name = "im_default_24bit_%dx%d.bmp" % (width, height)
+        w.magick(name, pattern(width, height, 18), ["-type", "truecolor"], "BMP")
+        w.expect(name, 8)
+    # By default ImageMagick compresses 8-bit pixels with run lengths.
+    w.magick("im_default_rle8_13x7.bmp", pattern(13, 7, 19), ["-colors", "200"], "BMP")
+    w.expect("im_default_rle8_13x7.bmp", 5)
     w.craft("crafted_565_13x7.bmp", v4_to_info_bitfields(im565), "im_v4_565_13x7.bmp")
     w.expect("crafted_565_13x7.bmp", 7)
     w.craft("crafted_555_7x3.bmp", v4_to_info_bitfields(im555), "im_v4_555_7x3.bmp")
@@ -355,6 +452,72 @@ def main():
         name = "crafted_topdown_" + source
         w.craft(name, top_down(w.read(source)), source)
         w.expect(name, code)
+
+    # The later headers crafted from 40-byte files: masks inside them, rows
+    # either way, 32 bits with an alpha mask.
+    for size, source, code, alpha in ((52, "crafted_565_13x7.bmp", 7, 0),
+                                      (56, "crafted_555_7x3.bmp", 6, 0),
+                                      (108, "crafted_565_13x7.bmp", 7, 0),
+                                      (124, "crafted_555_7x3.bmp", 6, 0),
+                                      (108, "crafted_888_masks_5x3.bmp", 9, 0xFF000000),
+                                      (124, "crafted_888_masks_5x3.bmp", 9, 0xFF000000),
+                                      (124, "crafted_xbgr_masks_13x7.bmp", 12, 0xFF),
+                                      (124, "pil_palette_9x6.bmp", 4, 0),
+                                      (108, "im_24bit_13x7.bmp", 8, 0)):
+        name = "crafted_h%d_%s" % (size, source.replace("crafted_", ""))
+        w.craft(name, longer_header(w.read(source), size, alpha), source)
+        w.expect(name, code)
+    w.craft("crafted_h124_topdown_565_13x7.bmp",
+            longer_header(w.read("crafted_topdown_crafted_565_13x7.bmp"), 124),
+            "crafted_565_13x7.bmp")
+    w.expect("crafted_h124_topdown_565_13x7.bmp", 7)
+
+    # Gaps before the pixels, the offset field saying where they are.
+    w.magick("im_8bit_127x64.bmp", pattern(127, 64, 20), ["-colors", "200", "-compress", "none"])
+    w.expect("im_8bit_127x64.bmp", 4)
+    for source, gap, code in (("im_8bit_127x64.bmp", 2, 4), ("im_24bit_4x3.bmp", 16, 8),
+                              ("crafted_h124_555_7x3.bmp", 1000, 6),
+                              ("im_1bit_13x7.bmp", 16, 0)):
+        name = "gap%d_%s" % (gap, source)
+        w.craft(name, with_gap(w.read(source), gap), source)
+        w.expect(name, code)
+
+    # Offsets the library must refuse: into the header, into the colour
+    # table, past the end of the file.
+    eight = w.read("pil_palette_9x6.bmp")
+    w.write("offset_in_header.bmp", with_offset(eight, 20))
+    w.refuse("offset_in_header.bmp", 5)
+    w.write("offset_in_table.bmp", with_offset(eight, 14 + 40 + 8))
+    w.refuse("offset_in_table.bmp", 5)
+    w.write("offset_past_end.bmp", with_offset(eight, len(eight) + 1))
+    w.refuse("offset_past_end.bmp", 5)
+
+    # Embedded JPEG and PNG images, and 64-bit pixels.
+    jpeg = os.path.join(args.out, "embedded.jpg")
+    png = os.path.join(args.out, "embedded.png")
+    pattern(8, 8, 21).save(jpeg, format="JPEG")
+    pattern(8, 8, 21).save(png, format="PNG")
+    rgb = w.read("im_24bit_13x7.bmp")
+    for name, compression, path in (("embedded_jpeg.bmp", 4, jpeg), ("embedded_png.bmp", 5, png)):
+        with open(path, "rb") as f:
+            w.write(name, with_compression(rgb, compression, f.read()))
+        os.remove(path)
+        w.refuse(name, 4)
+    wide = bytearray(w.read("pil_32bit_1x2.bmp"))
+    struct.pack_into("<H", wide, 14 + 14, 64)
+    w.write("bits64.bmp", bytes(wide) + bytes(8))
+    w.refuse("bits64.bmp", 9)
+
+    # Run-length files with far more rows than data bytes.
+    # Neither Pillow nor ImageMagick reads a run-length file that ends
+    # early, so the picture it stands for (colour 0 everywhere) is written
+    # out for them; no pixel call serves run-length pixels anyway.
+    for height in (200, 3000):
+        name = "sparse_rle8_16x%d.bmp" % height
+        w.craft(name, sparse_rle8(16, height, w.read("im_rle8_19x6.bmp")), None)
+        Image.new("P", (16, height), 0).save(w.path(name + ".png"))
+        w.decoded_as[name] = name + ".png"
+        w.expect(name, 5)
 
     w.write_manifest()
 

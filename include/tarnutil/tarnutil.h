@@ -268,6 +268,7 @@ class TARNUTIL_EXPORT smallobject_allocator {
 namespace tarnutil {
 namespace detail {
 struct DibProbe;
+struct DibLoader;
 }  // namespace detail
 }  // namespace tarnutil
 
@@ -333,7 +334,29 @@ class TARNUTIL_EXPORT CDIB {
   unsigned char** m_rows;
 
   friend struct tarnutil::detail::DibProbe;
+  friend struct tarnutil::detail::DibLoader;
 };
+
+// Why CDIB::LoadFile refuses the file at path, or, with a null path, why
+// CDIB::LoadBitmapW refuses a resource whose bytes are the bytes at
+// packedDib: one of the codes below, 0 when it would load. Writes the
+// code's fixed English text to text when text is not null. Examines what it
+// is given and keeps no state, so it may run on any number of threads.
+enum TarnUtilDibRefusal {
+  tarnutilDibLoads = 0,
+  tarnutilDibUnreadable = 1,      // missing or unreadable
+  tarnutilDibNotBitmap = 2,       // no bitmap signature, or too short for one
+  tarnutilDibHeaderSize = 3,      // a header size other than 12, 40, 52, 56, 108, 124
+  tarnutilDibEmbeddedImage = 4,   // the pixels are a JPEG or PNG image
+  tarnutilDibPixelOffset = 5,     // the pixel offset points into the headers or past the data
+  tarnutilDibShortData = 6,       // shorter than its headers, table or rows
+  tarnutilDibRunLengthRows = 7,   // run-length rows beyond the row-table limit
+  tarnutilDibTooLarge = 8,        // a size that does not fit 32 bits, or no memory for it
+  tarnutilDibBadHeader = 9,       // width, planes, bit count, compression or masks not readable
+  tarnutilDibNoRows = 10,         // height 0
+};
+TARNUTIL_EXPORT int DIBRefusalReason(const wchar_t* path, const void* packedDib,
+                                     std::uint32_t bytes, const char** text);
 
 // Draws the srcWidth by srcHeight rectangle of src at (srcX, srcY) into the
 // width by height rectangle of dst at (x, y), stretched if the sizes differ,

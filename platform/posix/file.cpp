@@ -41,13 +41,17 @@ FileHandle FileOpenRead(const wchar_t* path) {
   if (name == nullptr) return FileInvalid();
   int descriptor = -1;
   do {
-    descriptor = open(name.get(), O_RDONLY | O_CLOEXEC);
+    // Without O_NONBLOCK, opening a FIFO would wait for a writer for ever.
+    descriptor = open(name.get(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
   } while (descriptor < 0 && errno == EINTR);
   if (descriptor < 0) return FileInvalid();
-  // A directory opens for reading here but not on Windows, where opening
-  // one as a file fails; keep the two alike.
+  // Only a regular file reads like a file on Windows: a directory, FIFO,
+  // socket or device is refused before anything waits on it. Reads then
+  // block as usual.
   struct stat status {};
-  if (fstat(descriptor, &status) != 0 || S_ISDIR(status.st_mode)) {
+  const int flags = fcntl(descriptor, F_GETFL);
+  if (fstat(descriptor, &status) != 0 || !S_ISREG(status.st_mode) || flags < 0 ||
+      fcntl(descriptor, F_SETFL, flags & ~O_NONBLOCK) != 0) {
     close(descriptor);
     return FileInvalid();
   }

@@ -6,19 +6,19 @@
 #include <limits>
 #include <new>
 
+#include "dibformat/dib_format.h"
 #include "platform/platform.h"
 #include "platform/posix/graphics_internal.h"
-#include "util/exact.h"
 
 namespace tarnutil {
 namespace detail {
 namespace {
 
-// Default background and text colours of a new DC.
+// Default background and text colors of a new DC.
 constexpr std::uint32_t white = 0xFFFFFFu;
 constexpr std::uint32_t black = 0x000000u;
-// What the colour calls give for a bad DC or a pixel outside the bitmap.
-constexpr std::uint32_t invalidColour = 0xFFFFFFFFu;
+// What the color calls give for a bad DC or a pixel outside the bitmap.
+constexpr std::uint32_t invalidColor = 0xFFFFFFFFu;
 // Larger pixel blocks are refused rather than attempted, as GDI refuses them.
 constexpr std::uint64_t maxPixelBytes = 0x7FFFFFFFu;
 
@@ -61,15 +61,6 @@ HBITMAP__* NewOwnedBitmap(int width, int height, int bitCount) {
   return bitmap;
 }
 
-std::uint32_t ReadLe32(const unsigned char* bytes) {
-  return static_cast<std::uint32_t>(bytes[0]) | static_cast<std::uint32_t>(bytes[1]) << 8 |
-         static_cast<std::uint32_t>(bytes[2]) << 16 | static_cast<std::uint32_t>(bytes[3]) << 24;
-}
-
-std::uint32_t ReadLe16(const unsigned char* bytes) {
-  return static_cast<std::uint32_t>(bytes[0]) | static_cast<std::uint32_t>(bytes[1]) << 8;
-}
-
 }  // namespace
 
 HDC__* AsDc(void* handle) {
@@ -93,9 +84,9 @@ std::uint32_t ReadRaw(const HBITMAP__& bitmap, int x, int y) {
     case monoBits:
       return pixel[0];
     case 16:
-      return ReadLe16(pixel);
+      return LoadLe16(pixel);
     default:
-      return ReadLe16(pixel) | static_cast<std::uint32_t>(pixel[2]) << 16;
+      return LoadLe16(pixel) | static_cast<std::uint32_t>(pixel[2]) << 16;
   }
 }
 
@@ -137,93 +128,50 @@ std::uint32_t RgbToRaw(int bitCount, std::uint32_t rgb) {
   return rgb & 0xFFFFFFu;
 }
 
-std::uint32_t ColourToRgb(std::uint32_t colour) {
-  return (colour & 0xFFu) << 16 | (colour & 0xFF00u) | (colour >> 16 & 0xFFu);
+std::uint32_t ColorToRgb(std::uint32_t color) {
+  return (color & 0xFFu) << 16 | (color & 0xFF00u) | (color >> 16 & 0xFFu);
 }
 
-std::uint32_t RgbToColour(std::uint32_t rgb) {
-  return ColourToRgb(rgb);
+std::uint32_t RgbToColor(std::uint32_t rgb) {
+  return ColorToRgb(rgb);
 }
 
 std::uint32_t PackedDibBytes(const void* packedDib, unsigned int usage) {
-  // Colour-table usages: 4-byte colours (3-byte with the 12-byte header) or
+  // Color-table usages: 4-byte colors (3-byte with the 12-byte header) or
   // 2-byte palette indices.
-  constexpr unsigned int usageRgbColours = 0;
+  constexpr unsigned int usageRgbColors = 0;
   constexpr unsigned int usagePaletteIndices = 1;
-  constexpr std::uint32_t coreHeaderBytes = 12;
-  constexpr std::uint32_t infoHeaderBytes = 40;
-  // The later headers extend the 40-byte one; the mask and colour-space
-  // fields they add do not change where the colour table begins.
-  constexpr std::uint32_t longerHeaderBytes[] = {52, 56, 108, 124};
-  // Three 32-bit masks follow a 40-byte header with bit-field compression;
-  // the longer headers hold them inside.
-  constexpr std::uint32_t maskBytes = 12;
-  constexpr std::uint32_t compressionNone = 0;
-  constexpr std::uint32_t compressionRle8 = 1;
-  constexpr std::uint32_t compressionRle4 = 2;
-  constexpr std::uint32_t compressionBitFields = 3;
+  constexpr std::uint64_t paletteIndexBytes = 2;
 
   if (packedDib == nullptr) return 0;
-  if (usage != usageRgbColours && usage != usagePaletteIndices) return 0;
+  if (usage != usageRgbColors && usage != usagePaletteIndices) return 0;
   const unsigned char* bytes = static_cast<const unsigned char*>(packedDib);
-  const std::uint32_t headerBytes = ReadLe32(bytes);
-  const bool core = headerBytes == coreHeaderBytes;
-  bool known = core || headerBytes == infoHeaderBytes;
-  for (std::uint32_t longer : longerHeaderBytes) known = known || headerBytes == longer;
-  if (!known) return 0;
-  std::int64_t width = 0;
-  std::int64_t height = 0;
-  std::uint32_t planes = 0;
-  std::uint32_t bitCount = 0;
-  std::uint32_t compression = compressionNone;
-  std::uint32_t imageBytes = 0;
-  std::uint32_t coloursUsed = 0;
-  if (core) {
-    width = ReadLe16(bytes + 4);
-    height = ReadLe16(bytes + 6);
-    planes = ReadLe16(bytes + 8);
-    bitCount = ReadLe16(bytes + 10);
-  } else {
-    width = FromBits32(ReadLe32(bytes + 4));
-    height = FromBits32(ReadLe32(bytes + 8));
-    planes = ReadLe16(bytes + 12);
-    bitCount = ReadLe16(bytes + 14);
-    compression = ReadLe32(bytes + 16);
-    imageBytes = ReadLe32(bytes + 20);
-    coloursUsed = ReadLe32(bytes + 32);
-  }
-  if (width < 1 || height == 0 || planes != 1) return 0;
-  if (bitCount != 1 && bitCount != 2 && bitCount != 4 && bitCount != 8 && bitCount != 16 &&
-      bitCount != 24 && bitCount != 32) {
-    return 0;
-  }
-  if (height < 0) height = -height;
+  DibLayout layout;
+  if (ParseDibHeader(bytes, &layout) != DibLayoutStatus::ok) return 0;
+  if (layout.width < 1 || layout.planes != 1 || layout.format == dibFormatNone) return 0;
 
-  std::uint64_t colours = coloursUsed;
-  if (bitCount <= 8) {
-    const std::uint64_t full = std::uint64_t{1} << bitCount;
-    if (colours == 0 || colours > full) colours = full;
+  // A table longer than the bit count can index is read no further.
+  std::uint64_t colors = static_cast<std::uint32_t>(layout.colorsUsed);
+  if (layout.bitCount <= 8) {
+    const std::uint64_t full = std::uint64_t{1} << layout.bitCount;
+    if (colors == 0 || colors > full) colors = full;
   }
-  const std::uint64_t entryBytes = usage == usagePaletteIndices ? 2 : core ? 3 : 4;
+  const std::uint64_t entryBytes =
+      usage == usagePaletteIndices ? paletteIndexBytes : layout.colorEntryBytes;
 
-  std::uint64_t pixelBytes = 0;
-  if (compression == compressionNone ||
-      (compression == compressionBitFields && (bitCount == 16 || bitCount == 32))) {
-    const std::uint64_t rowBytes = (static_cast<std::uint64_t>(width) * bitCount + 31) / 32 * 4;
-    pixelBytes = rowBytes * static_cast<std::uint64_t>(height);
-  } else if ((compression == compressionRle8 && bitCount == 8) ||
-             (compression == compressionRle4 && bitCount == 4)) {
-    // Run-length data has no size of its own but the one the header states.
-    if (imageBytes == 0) return 0;
-    pixelBytes = imageBytes;
-  } else {
-    return 0;
-  }
+  // Run-length data has no size of its own but the one the header states.
+  const std::uint32_t compression = layout.compression;
+  const std::int32_t bitCount = layout.bitCount;
+  const bool rows = compression == compressionNone ||
+                    (compression == compressionBitFields && (bitCount == 16 || bitCount == 32));
+  const bool runLength = (compression == compressionRle8 && bitCount == 8) ||
+                         (compression == compressionRle4 && bitCount == 4);
+  if ((!rows && !runLength) || layout.pixelSpan <= 0) return 0;
+  const std::uint64_t pixelBytes = static_cast<std::uint64_t>(layout.pixelSpan);
   // Each part below 2^31 keeps the sum from wrapping.
-  if (pixelBytes > maxPixelBytes || colours > maxPixelBytes) return 0;
-  const std::uint64_t masks =
-      compression == compressionBitFields && headerBytes == infoHeaderBytes ? maskBytes : 0;
-  const std::uint64_t total = headerBytes + masks + colours * entryBytes + pixelBytes;
+  if (pixelBytes > maxPixelBytes) return 0;
+  const std::uint64_t total = static_cast<std::uint64_t>(layout.colorOffset) +
+                              colors * entryBytes + pixelBytes;
   if (total > maxPixelBytes) return 0;
   return static_cast<std::uint32_t>(total);
 }
@@ -245,7 +193,7 @@ HDC__* CreateCompatibleDC(HDC__* dc) {
 }
 
 HBITMAP__* CreateCompatibleBitmap(HDC__* dc, int width, int height) {
-  // The screen is 32-bit colour; a memory DC lends the format of its bitmap,
+  // The screen is 32-bit color; a memory DC lends the format of its bitmap,
   // so one still holding its initial bitmap gives a monochrome one.
   int bitCount = 32;
   if (dc != nullptr) {
@@ -271,7 +219,7 @@ HBITMAP__* CreateBitmap(int width, int height, unsigned int planes, unsigned int
       const std::size_t at = static_cast<std::size_t>(x);
       const std::uint32_t raw = bitCount == 1
                                     ? (row[at / 8] >> (7 - at % 8) & 1u)
-                                    : tarnutil::detail::ReadLe16(row + 4 * at) |
+                                    : tarnutil::detail::LoadLe16(row + 4 * at) |
                                           static_cast<std::uint32_t>(row[4 * at + 2]) << 16;
       tarnutil::detail::WriteRaw(*bitmap, x, y, raw);
     }
@@ -328,51 +276,51 @@ void* SelectObject(HDC__* dc, void* object) {
   return nullptr;
 }
 
-std::uint32_t SetBkColor(HDC__* dc, std::uint32_t colour) {
+std::uint32_t SetBkColor(HDC__* dc, std::uint32_t color) {
   HDC__* owner = AsDc(dc);
-  if (owner == nullptr) return tarnutil::detail::invalidColour;
-  const std::uint32_t previous = owner->bkColour;
-  owner->bkColour = colour;
+  if (owner == nullptr) return tarnutil::detail::invalidColor;
+  const std::uint32_t previous = owner->bkColor;
+  owner->bkColor = color;
   return previous;
 }
 
-std::uint32_t SetTextColor(HDC__* dc, std::uint32_t colour) {
+std::uint32_t SetTextColor(HDC__* dc, std::uint32_t color) {
   HDC__* owner = AsDc(dc);
-  if (owner == nullptr) return tarnutil::detail::invalidColour;
-  const std::uint32_t previous = owner->textColour;
-  owner->textColour = colour;
+  if (owner == nullptr) return tarnutil::detail::invalidColor;
+  const std::uint32_t previous = owner->textColor;
+  owner->textColor = color;
   return previous;
 }
 
 std::uint32_t GetBkColor(HDC__* dc) {
   const HDC__* owner = AsDc(dc);
-  return owner == nullptr ? tarnutil::detail::invalidColour : owner->bkColour;
+  return owner == nullptr ? tarnutil::detail::invalidColor : owner->bkColor;
 }
 
 std::uint32_t GetTextColor(HDC__* dc) {
   const HDC__* owner = AsDc(dc);
-  return owner == nullptr ? tarnutil::detail::invalidColour : owner->textColour;
+  return owner == nullptr ? tarnutil::detail::invalidColor : owner->textColor;
 }
 
 std::uint32_t GetPixel(HDC__* dc, int x, int y) {
   const HDC__* owner = AsDc(dc);
-  if (owner == nullptr) return tarnutil::detail::invalidColour;
+  if (owner == nullptr) return tarnutil::detail::invalidColor;
   const HBITMAP__& bitmap = *owner->bitmap;
   if (x < 0 || y < 0 || x >= bitmap.width || y >= bitmap.height) {
-    return tarnutil::detail::invalidColour;
+    return tarnutil::detail::invalidColor;
   }
   const std::uint32_t raw = tarnutil::detail::ReadRaw(bitmap, x, y);
-  return tarnutil::detail::RgbToColour(tarnutil::detail::RawToRgb(bitmap.bitCount, raw));
+  return tarnutil::detail::RgbToColor(tarnutil::detail::RawToRgb(bitmap.bitCount, raw));
 }
 
-std::uint32_t SetPixel(HDC__* dc, int x, int y, std::uint32_t colour) {
+std::uint32_t SetPixel(HDC__* dc, int x, int y, std::uint32_t color) {
   HDC__* owner = AsDc(dc);
-  if (owner == nullptr) return tarnutil::detail::invalidColour;
+  if (owner == nullptr) return tarnutil::detail::invalidColor;
   HBITMAP__& bitmap = *owner->bitmap;
   if (bitmap.stock || x < 0 || y < 0 || x >= bitmap.width || y >= bitmap.height) {
-    return tarnutil::detail::invalidColour;
+    return tarnutil::detail::invalidColor;
   }
-  const std::uint32_t rgb = tarnutil::detail::ColourToRgb(colour);
+  const std::uint32_t rgb = tarnutil::detail::ColorToRgb(color);
   tarnutil::detail::WriteRaw(bitmap, x, y, tarnutil::detail::RgbToRaw(bitmap.bitCount, rgb));
   return GetPixel(dc, x, y);
 }

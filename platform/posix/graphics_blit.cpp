@@ -1,7 +1,7 @@
 // Block transfers of the software graphics layer. A transfer works in the
-// destination's format: each source pixel is converted first (colour to
-// monochrome by the source DC's background colour, monochrome to colour by
-// the destination DC's background and text colours), then stretched, then
+// destination's format: each source pixel is converted first (color to
+// monochrome by the source DC's background color, monochrome to color by
+// the destination DC's background and text colors), then stretched, then
 // combined with the destination by the raster operation. Stretching samples
 // as GDI's default stretch mode does on memory DCs, so that drawings match
 // the Windows build pixel for pixel: enlarging repeats source pixels,
@@ -43,15 +43,15 @@ class PixelConverter {
   PixelConverter(const HDC__& src, const HDC__& dst)
       : srcBits_(src.bitmap->bitCount),
         dstBits_(dst.bitmap->bitCount),
-        srcBackground_(RgbToRaw(srcBits_, ColourToRgb(src.bkColour))),
-        dstBackground_(RgbToRaw(dstBits_, ColourToRgb(dst.bkColour))),
-        dstText_(RgbToRaw(dstBits_, ColourToRgb(dst.textColour))) {}
+        srcBackground_(RgbToRaw(srcBits_, ColorToRgb(src.bkColor))),
+        dstBackground_(RgbToRaw(dstBits_, ColorToRgb(dst.bkColor))),
+        dstText_(RgbToRaw(dstBits_, ColorToRgb(dst.textColor))) {}
 
   std::uint32_t operator()(std::uint32_t raw) const {
     if (srcBits_ == dstBits_) return raw;
     if (srcBits_ == monoBits) return raw != 0 ? dstBackground_ : dstText_;
     // Compared in the source's own format, so a 16-bit source matches the
-    // background colour reduced to 16 bits.
+    // background color reduced to 16 bits.
     if (dstBits_ == monoBits) return raw == srcBackground_ ? 1u : 0u;
     return RgbToRaw(dstBits_, RawToRgb(srcBits_, raw));
   }

@@ -61,8 +61,8 @@ struct HDC__ {
   tarnutil::detail::GdiTag tag;
   HBITMAP__* bitmap;
   HBRUSH__* brush;
-  std::uint32_t bkColour;
-  std::uint32_t textColour;
+  std::uint32_t bkColor;
+  std::uint32_t textColor;
 };
 
 namespace tarnutil {
@@ -84,14 +84,14 @@ std::uint32_t RawToRgb(int bitCount, std::uint32_t raw);
 
 // Raw value of 0x00RRGGBB in a format: 16 bits keep the top five, six and
 // five bits of red, green and blue; monochrome takes the nearer of black and
-// white (block transfers convert to monochrome by the background colour
+// white (block transfers convert to monochrome by the background color
 // instead).
 std::uint32_t RgbToRaw(int bitCount, std::uint32_t rgb);
 
-// 0x00RRGGBB of a colour value (red + green * 256 + blue * 65536; the top
+// 0x00RRGGBB of a color value (red + green * 256 + blue * 65536; the top
 // byte is ignored), and back.
-std::uint32_t ColourToRgb(std::uint32_t colour);
-std::uint32_t RgbToColour(std::uint32_t rgb);
+std::uint32_t ColorToRgb(std::uint32_t color);
+std::uint32_t RgbToColor(std::uint32_t rgb);
 
 // Range [first, last) along one axis of the source pixels that make
 // destination pixel index of a stretch from srcLength to dstLength pixels
@@ -103,7 +103,7 @@ struct AxisRun {
 };
 AxisRun StretchRun(std::int64_t srcLength, std::int64_t dstLength, std::int64_t index);
 
-// Bytes of the packed bitmap at packedDib (header, masks, colour table of
+// Bytes of the packed bitmap at packedDib (header, masks, color table of
 // the usage's entries, pixels), or 0 when its header is not one a pattern
 // brush can be made from.
 std::uint32_t PackedDibBytes(const void* packedDib, unsigned int usage);

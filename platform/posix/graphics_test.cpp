@@ -19,7 +19,7 @@ using tarnutil::detail::PackedDibBytes;
 using tarnutil::detail::StretchRun;
 using tarnutil::platform::ropSourceCopy;
 
-constexpr std::uint32_t invalidColour = 0xFFFFFFFFu;
+constexpr std::uint32_t invalidColor = 0xFFFFFFFFu;
 
 // Along one axis, shrinking sends every source pixel to exactly one
 // destination pixel, in order; enlarging repeats every source pixel, in
@@ -140,8 +140,8 @@ TEST(CreateBitmapOverPixels, TransparentBlitOfNoSizeDrawsNothing) {
   }
 }
 
-// 5-6-5 pixels widen by repeating their top bits, and the widened colour
-// narrows back to the same pixel; other colours lose their low bits.
+// 5-6-5 pixels widen by repeating their top bits, and the widened color
+// narrows back to the same pixel; other colors lose their low bits.
 TEST(CreateBitmapOverPixels, SixteenBitPixels) {
   struct Case {
     std::uint16_t stored;
@@ -163,8 +163,8 @@ TEST(CreateBitmapOverPixels, SixteenBitPixels) {
   EXPECT_EQ(pixel, 0x51A2u);
 }
 
-// Colour to monochrome compares in the source's format: a 16-bit red pixel
-// matches every background colour that narrows to it.
+// Color to monochrome compares in the source's format: a 16-bit red pixel
+// matches every background color that narrows to it.
 TEST(CreateBitmapOverPixels, MonochromeMaskFromSixteenBits) {
   std::uint16_t pixels[2] = {0xF800u, 0xF820u};
   Selected src(CreateBitmapOverPixels(2, 1, 16, pixels, 4));
@@ -206,10 +206,10 @@ TEST(SoftwareGraphics, RefusesWhatItCannotDo) {
   EXPECT_EQ(BitBlt(nullptr, 0, 0, 2, 2, dc, 0, 0, ropSourceCopy), 0);
   EXPECT_EQ(BitBlt(dc, 0, 0, 0, 2, dc, 0, 0, ropSourceCopy), 0);
   EXPECT_EQ(StretchBlt(dc, 0, 0, 2, 2, dc, 0, 0, -2, 2, ropSourceCopy), 0);
-  EXPECT_EQ(GetPixel(dc, 2, 0), invalidColour);
-  EXPECT_EQ(SetPixel(dc, 0, -1, 0), invalidColour);
-  EXPECT_EQ(SetBkColor(nullptr, 0), invalidColour);
-  EXPECT_EQ(GetTextColor(reinterpret_cast<HDC__*>(bitmap)), invalidColour);
+  EXPECT_EQ(GetPixel(dc, 2, 0), invalidColor);
+  EXPECT_EQ(SetPixel(dc, 0, -1, 0), invalidColor);
+  EXPECT_EQ(SetBkColor(nullptr, 0), invalidColor);
+  EXPECT_EQ(GetTextColor(reinterpret_cast<HDC__*>(bitmap)), invalidColor);
   EXPECT_EQ(DeleteDC(reinterpret_cast<HDC__*>(bitmap)), 0);
   EXPECT_EQ(DeleteObject(dc), 0);
   EXPECT_EQ(DeleteObject(nullptr), 0);
@@ -236,8 +236,8 @@ TEST(SoftwareGraphics, SelectionRules) {
   HDC__* first = CreateCompatibleDC(nullptr);
   HDC__* second = CreateCompatibleDC(first);
   EXPECT_EQ(GetPixel(first, 0, 0), 0u);
-  EXPECT_EQ(GetPixel(first, 1, 0), invalidColour);
-  EXPECT_EQ(SetPixel(first, 0, 0, 0xFFFFFFu), invalidColour);
+  EXPECT_EQ(GetPixel(first, 1, 0), invalidColor);
+  EXPECT_EQ(SetPixel(first, 0, 0, 0xFFFFFFu), invalidColor);
   EXPECT_EQ(GetBkColor(first), 0xFFFFFFu);
   EXPECT_EQ(GetTextColor(first), 0u);
 
@@ -262,7 +262,7 @@ TEST(PackedDibBytes, SizesEachPart) {
     std::uint32_t headerBytes;
     std::int32_t width, height;
     std::uint16_t planes, bitCount;
-    std::uint32_t compression, imageBytes, coloursUsed;
+    std::uint32_t compression, imageBytes, colorsUsed;
     unsigned int usage;
     std::uint32_t expected;
   };
@@ -286,12 +286,13 @@ TEST(PackedDibBytes, SizesEachPart) {
       {"compressed 4 bits as 8", 40, 1, 1, 1, 8, 2, 10, 0, 0, 0},
       {"too large", 40, INT_MAX, INT_MAX, 1, 32, 0, 0, 0, 0, 0},
       {"height INT_MIN", 40, 1, INT_MIN, 1, 32, 0, 0, 0, 0, 0},
-      {"colours used past any size", 40, 1, 1, 1, 24, 0, 0, 0xFFFFFFFFu, 0, 0},
+      {"colors used past any size", 40, 1, 1, 1, 24, 0, 0, 0xFFFFFFFFu, 0, 0},
       {"everything at its largest", 40, INT_MAX, INT_MIN, 1, 32, 0, 0, 0xFFFFFFFFu, 0, 0},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    unsigned char header[40] = {};
+    // Room for the longest header, whose masks the parse reads.
+    unsigned char header[124] = {};
     std::memcpy(header, &c.headerBytes, 4);
     if (c.headerBytes == 12) {
       const std::uint16_t core[] = {static_cast<std::uint16_t>(c.width),
@@ -304,7 +305,7 @@ TEST(PackedDibBytes, SizesEachPart) {
       std::memcpy(header + 14, &c.bitCount, 2);
       std::memcpy(header + 16, &c.compression, 4);
       std::memcpy(header + 20, &c.imageBytes, 4);
-      std::memcpy(header + 32, &c.coloursUsed, 4);
+      std::memcpy(header + 32, &c.colorsUsed, 4);
     }
     EXPECT_EQ(PackedDibBytes(header, c.usage), c.expected);
   }

@@ -21,8 +21,10 @@
 #include <string>
 #include <thread>
 
+#include "bitmap/dib.h"
 #include "platform/platform.h"
 #include "platform/posix/readable_memory.h"
+#include "platform/posix/resource_registry.h"
 
 namespace {
 
@@ -214,6 +216,114 @@ TEST(ForkWhileLocked, ChildFindsEveryLockFree) {
   }
   stop.store(true);
   busy.join();
+}
+
+TEST(RegisterBitmapResource, DroppingFindsTheOlderRegistrationAgain) {
+  HINSTANCE__* const module = Module(0x9500);
+  const unsigned char first[] = {1, 0, 0, 0};
+  const unsigned char second[] = {2, 0, 0, 0};
+  ASSERT_EQ(RegisterBitmapResource(module, L"DROP", first, sizeof first), 1);
+  ASSERT_EQ(RegisterBitmapResource(module, L"DROP", second, sizeof second), 1);
+  EXPECT_FALSE(platform::posix::DropBitmapResource(Module(0x9501), L"DROP"));
+  ASSERT_TRUE(platform::posix::DropBitmapResource(module, L"drop"));
+  ASSERT_NE(Load(module, L"DROP"), nullptr);
+  EXPECT_EQ(Load(module, L"DROP")[0], 1);
+  ASSERT_TRUE(platform::posix::DropBitmapResource(module, L"DROP"));
+  EXPECT_EQ(Load(module, L"DROP"), nullptr);
+  EXPECT_FALSE(platform::posix::DropBitmapResource(module, L"DROP"));
+  EXPECT_FALSE(platform::posix::DropBitmapResource(module, nullptr));
+}
+
+// A registered resource is untrusted bytes: its header may claim more
+// pixels than were registered, which must never be attached (writing a
+// pixel, or a pattern brush, would reach past the copy).
+TEST(RegisterBitmapResource, LoadChecksTheRegisteredSize) {
+  HINSTANCE__* const module = Module(0x9600);
+  unsigned char hostile[40 + 16] = {};
+  const std::uint32_t header[] = {40, 64, 64};
+  std::memcpy(hostile, header, sizeof header);
+  hostile[12] = 1;   // planes
+  hostile[14] = 24;  // bits per pixel
+  ASSERT_EQ(RegisterBitmapResource(module, L"HOSTILE", hostile, sizeof hostile), 1);
+  CDIB dib;
+  EXPECT_EQ(dib.LoadBitmapW(module, L"HOSTILE"), 0);
+  EXPECT_EQ(dib.GetBMI(), nullptr);
+  EXPECT_EQ(DIBRefusalReason(nullptr, hostile, sizeof hostile, nullptr), tarnutilDibShortData);
+  const platform::ResourceHandle found = platform::ResourceFindBitmap(module, L"HOSTILE");
+  EXPECT_EQ(platform::ResourceBytes(module, found), sizeof hostile);
+  EXPECT_EQ(platform::ResourceBytes(Module(0x9601), found), 0u);
+  EXPECT_TRUE(platform::posix::DropBitmapResource(module, L"HOSTILE"));
+}
+
+// A 124-byte header is presented in the 40-byte layout, in a copy the
+// object owns (flag 11: the resource bits and ownership of the header).
+TEST(RegisterBitmapResource, LongerHeaderLoadsAsAnOwnedCopy) {
+  HINSTANCE__* const module = Module(0x9700);
+  unsigned char packed[124 + 8] = {};
+  const std::uint32_t header[] = {124, 2, 1};
+  std::memcpy(packed, header, sizeof header);
+  packed[12] = 1;   // planes
+  packed[14] = 32;  // bits per pixel
+  packed[16] = 3;   // bit fields: masks inside the header
+  const std::uint32_t masks[] = {0xFF0000, 0xFF00, 0xFF};
+  std::memcpy(packed + 40, masks, sizeof masks);
+  const unsigned char pixels[] = {0x10, 0x20, 0x30, 0, 0x40, 0x50, 0x60, 0};
+  std::memcpy(packed + 124, pixels, sizeof pixels);
+  ASSERT_EQ(RegisterBitmapResource(module, L"V5", packed, sizeof packed), 1);
+  CDIB dib;
+  ASSERT_EQ(dib.LoadBitmapW(module, L"V5"), 1);
+  EXPECT_EQ(dib.GetFlag(), 11);
+  const unsigned char* block = reinterpret_cast<const unsigned char*>(dib.GetBMI());
+  EXPECT_EQ(block[0], 40);
+  EXPECT_EQ(std::memcmp(block + 40, masks, sizeof masks), 0);
+  EXPECT_EQ(dib.GetBits(), block + 52);
+  EXPECT_EQ(dib.GetRGBValue(1, 0), tarnutil::detail::Reduce565(0x605040));
+  dib.ReleaseDIB();
+  EXPECT_TRUE(platform::posix::DropBitmapResource(module, L"V5"));
+}
+
+// Opening a FIFO for reading would wait for a writer; the file service
+// refuses it, and every other file that is not a regular one, at once.
+TEST(FileOpenRead, RefusesWhatIsNotARegularFile) {
+  const fs::path dir = fs::temp_directory_path() / ("tarnutil_fifo_" + std::to_string(getpid()));
+  fs::create_directories(dir);
+  const fs::path fifo = dir / "pipe.bmp";
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  for (const fs::path& path : {fifo, fs::path("/dev/null"), dir}) {
+    SCOPED_TRACE(path.string());
+    const std::wstring wide = path.wstring();
+    EXPECT_EQ(platform::FileOpenRead(wide.c_str()), platform::FileInvalid());
+    CDIB dib;
+    EXPECT_EQ(dib.LoadFile(wide.c_str()), 0);
+    EXPECT_EQ(DIBRefusalReason(wide.c_str(), nullptr, 0, nullptr), tarnutilDibUnreadable);
+  }
+  fs::remove_all(dir);
+}
+
+// AttachDIB probes the whole header before reading it: a 40-byte header
+// with only its first 12 bytes readable is refused, not read past.
+TEST(MemoryUnreadable, PartlyReadableHeaderIsNotAttached) {
+  const std::size_t page = static_cast<std::size_t>(sysconf(_SC_PAGESIZE));
+  unsigned char* base = static_cast<unsigned char*>(
+      mmap(nullptr, 2 * page, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0));
+  ASSERT_NE(base, MAP_FAILED);
+  ASSERT_EQ(mprotect(base + page, page, PROT_NONE), 0);
+  struct Case {
+    const char* what;
+    std::size_t readable;
+    std::uint32_t compression;
+  };
+  const Case cases[] = {{"12 of 40 bytes", 12, 0}, {"40 bytes, masks past them", 40, 3}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    unsigned char* header = base + page - c.readable;
+    const std::uint32_t fields[] = {40, 1, 1, 0x00180001u, c.compression};
+    std::memcpy(header, fields, c.readable < sizeof fields ? c.readable : sizeof fields);
+    CDIB dib;
+    EXPECT_EQ(dib.AttachDIB(reinterpret_cast<tagBITMAPINFO*>(header), nullptr, 0), 0);
+    EXPECT_EQ(dib.GetBMI(), nullptr);
+  }
+  ASSERT_EQ(munmap(base, 2 * page), 0);
 }
 
 TEST(MemoryUnreadable, BothWaysFindTheProtectedPage) {

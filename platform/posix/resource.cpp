@@ -13,7 +13,8 @@
 // The list is guarded by a reader-writer lock, as lookups on Windows are
 // safe from any thread: lookups share it, registrations and the release
 // at exit take it alone. A found record stays valid after the lock is
-// dropped, since no record is freed before exit. The lock is held across
+// dropped, since no record is freed before exit, except by the dropping of
+// a registration, which only a caller that knows nothing uses it may do. The lock is held across
 // fork() and made anew in the child, so that a child never inherits it held.
 #include <cstdint>
 #include <cstdlib>
@@ -25,6 +26,7 @@
 #include <shared_mutex>
 
 #include "platform/platform.h"
+#include "platform/posix/resource_registry.h"
 
 namespace tarnutil {
 namespace platform {
@@ -45,6 +47,8 @@ struct ResourceRecord {
   // Upper-cased string name inside the block; null for an id.
   const wchar_t* name;
   unsigned char* bytes;
+  // The registered count: loads check the bitmap against it.
+  std::uint32_t byteCount;
 };
 
 ResourceRecord* newestRecord = nullptr;
@@ -149,7 +153,7 @@ int Register(HINSTANCE__* module, const wchar_t* name, const void* packedDib, st
   }
   std::memcpy(block + bytesOffset, packedDib, bytes);
   newestRecord = ::new (static_cast<void*>(block))
-      ResourceRecord{newestRecord, module, id, upper, block + bytesOffset};
+      ResourceRecord{newestRecord, module, id, upper, block + bytesOffset, bytes};
   return 1;
 }
 
@@ -171,6 +175,30 @@ void* ResourceLoad(HINSTANCE__* module, ResourceHandle resource) {
   return nullptr;
 }
 
+std::uint32_t ResourceBytes(HINSTANCE__* module, ResourceHandle resource) {
+  if (resource == nullptr) return 0;
+  const std::shared_lock<std::shared_mutex> shared(registryLock);
+  for (ResourceRecord* record = newestRecord; record != nullptr; record = record->older) {
+    if (record == resource) return record->module == module ? record->byteCount : 0;
+  }
+  return 0;
+}
+
+namespace posix {
+
+bool DropBitmapResource(HINSTANCE__* module, const wchar_t* name) {
+  if (name == nullptr) return false;
+  const std::unique_lock<std::shared_mutex> exclusive(registryLock);
+  ResourceRecord* const found = Find(module, name);
+  if (found == nullptr) return false;
+  ResourceRecord** link = &newestRecord;
+  while (*link != found) link = &(*link)->older;
+  *link = found->older;
+  HeapRelease(found);
+  return true;
+}
+
+}  // namespace posix
 }  // namespace platform
 }  // namespace tarnutil
 

@@ -26,7 +26,15 @@ FileHandle FileInvalid() {
 
 FileHandle FileOpenRead(const wchar_t* path) {
   if (path == nullptr) return FileInvalid();
-  return CreateFileW(path, accessRead, shareRead, nullptr, openExisting, attributesNormal, nullptr);
+  HANDLE file =
+      CreateFileW(path, accessRead, shareRead, nullptr, openExisting, attributesNormal, nullptr);
+  // Only a disk file reads like one: a pipe or a console would wait for a
+  // writer, as a FIFO would on POSIX.
+  if (file != INVALID_HANDLE_VALUE && GetFileType(file) != FILE_TYPE_DISK) {
+    CloseHandle(file);
+    return FileInvalid();
+  }
+  return file;
 }
 
 bool FileRead(FileHandle file, void* buffer, std::uint32_t bytes, std::uint32_t* bytesRead) {

@@ -1,5 +1,6 @@
 // Resources, Win32 back end: FindResourceW with the bitmap type (2), then
-// LoadResource and LockResource for the packed bitmap as stored.
+// LoadResource and LockResource for the packed bitmap as stored,
+// SizeofResource for its size.
 #include <windows.h>
 
 #include "platform/platform.h"
@@ -23,6 +24,11 @@ void* ResourceLoad(HINSTANCE__* module, ResourceHandle resource) {
   HGLOBAL loaded = LoadResource(module, static_cast<HRSRC>(resource));
   if (loaded == nullptr) return nullptr;
   return LockResource(loaded);
+}
+
+std::uint32_t ResourceBytes(HINSTANCE__* module, ResourceHandle resource) {
+  if (resource == nullptr) return 0;
+  return static_cast<std::uint32_t>(SizeofResource(module, static_cast<HRSRC>(resource)));
 }
 
 }  // namespace platform
