@@ -75,7 +75,11 @@ void RhumbLine(double lat1, double lon1, double lat2, double lon2, double* cours
   // Not wrapped: positions either side of the 180-degree meridian are joined
   // the long way round.
   const double dLon = lon2 - lon1;
-  const double dPsi = IsometricLatitude(lat2) - IsometricLatitude(lat1);
+  double dPsi = IsometricLatitude(lat2) - IsometricLatitude(lat1);
+  // Latitudes closer than the isometric latitude resolves on one meridian:
+  // the latitude difference still tells north from south, so a southward
+  // pair takes the due-south course and its length stays positive.
+  if (dPsi == 0.0 && dLon == 0.0) dPsi = lat2 - lat1;
   const double alpha = GuardedAtan2(dLon, dPsi);
   // Near east or west the latitude difference vanishes and cos(alpha) with
   // it, so the length comes from the longitude difference instead.
