@@ -111,6 +111,15 @@ foreach(src IN LISTS test_sources)
   tarnutil_add_test_program(${name})
 endforeach()
 
+# The golden workload once more with the C library's fused multiply-add
+# variants disabled (glibc 2.33+ spelling): no result may depend on them.
+if(NOT CMAKE_CROSSCOMPILING AND CMAKE_SYSTEM_NAME STREQUAL "Linux"
+   AND CMAKE_SYSTEM_PROCESSOR MATCHES "^(x86_64|AMD64)$")
+  add_test(NAME GoldenWorkloadNoFma COMMAND golden_test)
+  set_tests_properties(GoldenWorkloadNoFma PROPERTIES
+    ENVIRONMENT "GLIBC_TUNABLES=glibc.cpu.hwcaps=-AVX2,-FMA" LABELS native)
+endif()
+
 # The shared library exports exactly the public names (ELF targets; the
 # sanitizers add exported type information of their own).
 if(NOT WIN32 AND NOT TARNUTIL_SANITIZE)
