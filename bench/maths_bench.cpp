@@ -79,10 +79,14 @@ void RunBinary(benchmark::State& state, const Args& a, F f) {
   bench::SetItems(state, a.x.size());
 }
 
-#define TARNUTIL_MATHS_BENCH_UNARY(name, args, ours, theirs)                                  \
-  void name##TarnUtil(benchmark::State& s) { RunUnary(s, args(), [](double x) { return ours(x); }); } \
-  void name##Libm(benchmark::State& s) { RunUnary(s, args(), [](double x) { return theirs(x); }); } \
-  BENCHMARK(name##TarnUtil)->Name(#name "/TarnUtil");                                           \
+#define TARNUTIL_MATHS_BENCH_UNARY(name, args, ours, theirs) \
+  void name##TarnUtil(benchmark::State& s) {                 \
+    RunUnary(s, args(), [](double x) { return ours(x); });   \
+  }                                                          \
+  void name##Libm(benchmark::State& s) {                     \
+    RunUnary(s, args(), [](double x) { return theirs(x); }); \
+  }                                                          \
+  BENCHMARK(name##TarnUtil)->Name(#name "/TarnUtil");        \
   BENCHMARK(name##Libm)->Name(#name "/libm");
 
 TARNUTIL_MATHS_BENCH_UNARY(Sin, Angles, m::Sin, std::sin)

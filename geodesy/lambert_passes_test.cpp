@@ -25,7 +25,8 @@ void ElevenPassInverse(double x, double y, double& lon, double& lat) {
   double phi = 0.0;
   for (int pass = 0; pass < 11; ++pass) {
     const double s = tarnutil::maths::Sin(phi);
-    phi = halfPi - 2.0 * tarnutil::maths::Atan(tarnutil::maths::Pow((1.0 - s * e) / (s * e + 1.0), eHalf) * t);
+    phi = halfPi - 2.0 * tarnutil::maths::Atan(
+                             tarnutil::maths::Pow((1.0 - s * e) / (s * e + 1.0), eHalf) * t);
   }
   lon = lonDeg * degToUnit;
   lat = (phi * rad2deg) * degToUnit;

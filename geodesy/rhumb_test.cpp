@@ -125,8 +125,11 @@ TEST(LLDistance, UnresolvedLatitudeDifferenceKeepsDirection) {
     double lat1, lat2;
     bool south;
   };
-  const Case cases[] = {{1e-10, 0.0, true}, {0.0, -1e-10, true}, {-1e-10, -2e-10, true},
-                        {0.0, 1e-10, false}, {-1e-10, 0.0, false}};
+  const Case cases[] = {{1e-10, 0.0, true},
+                        {0.0, -1e-10, true},
+                        {-1e-10, -2e-10, true},
+                        {0.0, 1e-10, false},
+                        {-1e-10, 0.0, false}};
   double southBearing = -1.0, unused = 0.0;
   LLDistance(0.0, 86400.0, 0.0, 0.0, &southBearing, &unused);
   for (const Case& c : cases) {

@@ -90,14 +90,20 @@ double ScaleByPow2(double v, int e) {
   return v * pow2(e);
 }
 
-constexpr double quiteNaN = std::numeric_limits<double>::quiet_NaN();
+constexpr double quietNaN = std::numeric_limits<double>::quiet_NaN();
 constexpr double infinity = std::numeric_limits<double>::infinity();
 // The largest double that is at most pi/4.
 constexpr double quarterPiDown = 0x1.921fb54442d18p-1;
 
-bool IsNaN(double x) { return x != x; }
-bool IsInf(double x) { return x == infinity || x == -infinity; }
-double Abs(double x) { return x < 0.0 ? -x : x; }
+bool IsNaN(double x) {
+  return x != x;
+}
+bool IsInf(double x) {
+  return x == infinity || x == -infinity;
+}
+double Abs(double x) {
+  return x < 0.0 ? -x : x;
+}
 
 // ---- sine and cosine ----
 
@@ -190,9 +196,9 @@ constexpr double cosC6 = -1.0 / 720.0;
 // sin(a + t) and cos(a + t) from the table entry nearest r: a = j/256, so
 // |t| <= 2^-9 and the series terms past t need double precision only.
 struct SinCosParts {
-  Dd s;         // sin(a)
-  Dd c;         // cos(a)
-  double th;    // t = th + tl
+  Dd s;       // sin(a)
+  Dd c;       // cos(a)
+  double th;  // t = th + tl
   double tl;
   double sinT;  // sin(t) / t - 1
   double cosT;  // cos(t) - 1
@@ -232,11 +238,17 @@ Dd CosPositive(Dd r) {
   return {h.hi, lo};
 }
 
-Dd Negate(Dd a) { return {-a.hi, -a.lo}; }
+Dd Negate(Dd a) {
+  return {-a.hi, -a.lo};
+}
 
 // sin(r) or cos(r) for |r| <= pi/4 + tiny.
-Dd SinReduced(Dd r) { return r.hi < 0.0 ? Negate(SinPositive(Negate(r))) : SinPositive(r); }
-Dd CosReduced(Dd r) { return r.hi < 0.0 ? CosPositive(Negate(r)) : CosPositive(r); }
+Dd SinReduced(Dd r) {
+  return r.hi < 0.0 ? Negate(SinPositive(Negate(r))) : SinPositive(r);
+}
+Dd CosReduced(Dd r) {
+  return r.hi < 0.0 ? CosPositive(Negate(r)) : CosPositive(r);
+}
 
 // ---- arctangent ----
 
@@ -274,7 +286,9 @@ Dd Add(Dd b, Dd a) {
 }
 
 // n / d for positive doubles as a double-double; d / n must stay in range.
-Dd Quotient(double n, double d) { return Divide({n, 0.0}, {d, 0.0}); }
+Dd Quotient(double n, double d) {
+  return Divide({n, 0.0}, {d, 0.0});
+}
 
 // ---- logarithm and exponential ----
 
@@ -311,8 +325,8 @@ Dd LogPositive(double x) {
   const Dd logC = {logTable128[2 * (j - 96)], logTable128[2 * (j - 96) + 1]};
   const Dd h1 = TwoSum(ed * ln2Part1, logC.hi);  // e * ln2Part1 is exact
   const Dd h = TwoSum(h1.hi, 2.0 * w.hi);
-  const double lo = ((((h1.lo + h.lo) + logC.lo) + (ed * ln2Part2 + ed * ln2Part3)) +
-                     2.0 * w.lo) + (2.0 * w.hi) * poly;
+  const double lo = ((((h1.lo + h.lo) + logC.lo) + (ed * ln2Part2 + ed * ln2Part3)) + 2.0 * w.lo) +
+                    (2.0 * w.hi) * poly;
   return {h.hi, lo};
 }
 
@@ -332,8 +346,9 @@ double ExpRounded(Dd z) {
   const double rl = (rs.lo + z.lo) - k * ln2By128Part3;
   const Dd r = FastTwoSum(rs.hi, rl);
   const double rh = r.hi;
-  const double p = (rh * rh) * (expC2 + rh * (expC3 + rh * (expC4 + rh * (expC5 + rh * (expC6 + rh * expC7))))) +
-                   rh * r.lo;
+  const double p =
+      (rh * rh) * (expC2 + rh * (expC3 + rh * (expC4 + rh * (expC5 + rh * (expC6 + rh * expC7))))) +
+      rh * r.lo;
   const std::int64_t ki = static_cast<std::int64_t>(k);
   const std::int64_t j = ki & 127;
   const int m = static_cast<int>((ki - j) / 128);
@@ -349,7 +364,7 @@ double ExpRounded(Dd z) {
 
 double Sin(double x) {
   if (x == 0.0 || IsNaN(x)) return x;
-  if (IsInf(x)) return quiteNaN;
+  if (IsInf(x)) return quietNaN;
   Dd r{};
   const int q = Reduce(Abs(x), r);
   Dd v = (q & 1) ? CosReduced(r) : SinReduced(r);
@@ -360,7 +375,7 @@ double Sin(double x) {
 
 double Cos(double x) {
   if (IsNaN(x)) return x;
-  if (IsInf(x)) return quiteNaN;
+  if (IsInf(x)) return quietNaN;
   Dd r{};
   const int q = Reduce(Abs(x), r);
   Dd v = (q & 1) ? SinReduced(r) : CosReduced(r);
@@ -370,7 +385,7 @@ double Cos(double x) {
 
 double Tan(double x) {
   if (x == 0.0 || IsNaN(x)) return x;
-  if (IsInf(x)) return quiteNaN;
+  if (IsInf(x)) return quietNaN;
   Dd r{};
   const int q = Reduce(Abs(x), r);
   const Dd s = SinReduced(r);
@@ -441,7 +456,7 @@ double Atan2(double y, double x) {
 
 double Log(double x) {
   if (IsNaN(x)) return x;
-  if (x < 0.0) return quiteNaN;
+  if (x < 0.0) return quietNaN;
   if (x == 0.0) return -infinity;
   if (x == infinity) return x;
   const Dd v = LogPositive(x);
@@ -451,7 +466,7 @@ double Log(double x) {
 double Pow(double x, double y) {
   if (y == 0.0 || x == 1.0) return 1.0;
   if (IsNaN(x) || IsNaN(y)) return x + y;
-  if (x < 0.0) return quiteNaN;
+  if (x < 0.0) return quietNaN;
   if (x == 0.0) return y > 0.0 ? 0.0 : infinity;
   if (IsInf(y)) return (x < 1.0) == (y > 0.0) ? 0.0 : infinity;
   if (x == infinity) return y > 0.0 ? infinity : 0.0;

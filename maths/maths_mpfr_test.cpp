@@ -65,13 +65,20 @@ void Draw(Fn fn, std::uint64_t i, SeededRng& rng, double& x, double& y) {
 double Ours(Fn fn, double x, double y) {
   namespace m = tarnutil::maths;
   switch (fn) {
-    case Fn::sin: return m::Sin(x);
-    case Fn::cos: return m::Cos(x);
-    case Fn::tan: return m::Tan(x);
-    case Fn::atan: return m::Atan(x);
-    case Fn::atan2: return m::Atan2(x, y);
-    case Fn::log: return m::Log(x);
-    case Fn::pow: return m::Pow(x, y);
+    case Fn::sin:
+      return m::Sin(x);
+    case Fn::cos:
+      return m::Cos(x);
+    case Fn::tan:
+      return m::Tan(x);
+    case Fn::atan:
+      return m::Atan(x);
+    case Fn::atan2:
+      return m::Atan2(x, y);
+    case Fn::log:
+      return m::Log(x);
+    case Fn::pow:
+      return m::Pow(x, y);
   }
   return 0.0;
 }
@@ -82,13 +89,27 @@ void Exact(Fn fn, mpfr_t r, double x, double y) {
   mpfr_set_d(a, x, MPFR_RNDN);
   mpfr_set_d(b, y, MPFR_RNDN);
   switch (fn) {
-    case Fn::sin: mpfr_sin(r, a, MPFR_RNDN); break;
-    case Fn::cos: mpfr_cos(r, a, MPFR_RNDN); break;
-    case Fn::tan: mpfr_tan(r, a, MPFR_RNDN); break;
-    case Fn::atan: mpfr_atan(r, a, MPFR_RNDN); break;
-    case Fn::atan2: mpfr_atan2(r, a, b, MPFR_RNDN); break;
-    case Fn::log: mpfr_log(r, a, MPFR_RNDN); break;
-    case Fn::pow: mpfr_pow(r, a, b, MPFR_RNDN); break;
+    case Fn::sin:
+      mpfr_sin(r, a, MPFR_RNDN);
+      break;
+    case Fn::cos:
+      mpfr_cos(r, a, MPFR_RNDN);
+      break;
+    case Fn::tan:
+      mpfr_tan(r, a, MPFR_RNDN);
+      break;
+    case Fn::atan:
+      mpfr_atan(r, a, MPFR_RNDN);
+      break;
+    case Fn::atan2:
+      mpfr_atan2(r, a, b, MPFR_RNDN);
+      break;
+    case Fn::log:
+      mpfr_log(r, a, MPFR_RNDN);
+      break;
+    case Fn::pow:
+      mpfr_pow(r, a, b, MPFR_RNDN);
+      break;
   }
   mpfr_clears(a, b, static_cast<mpfr_ptr>(nullptr));
 }
@@ -99,7 +120,9 @@ std::uint64_t SweepCount() {
 }
 
 // Names the case in test listings instead of dumping its bytes.
-void PrintTo(const Domain& d, std::ostream* os) { *os << d.name; }
+void PrintTo(const Domain& d, std::ostream* os) {
+  *os << d.name;
+}
 
 class MathsSweep : public ::testing::TestWithParam<Domain> {};
 
@@ -138,8 +161,8 @@ TEST_P(MathsSweep, CorrectlyRoundedAndWithinOneUlp) {
   EXPECT_GE(share, 0.9999);
 }
 
-const Domain domains[] = {{"sin", Fn::sin},     {"cos", Fn::cos}, {"tan", Fn::tan},
-                          {"atan", Fn::atan},   {"atan2", Fn::atan2}, {"log", Fn::log},
+const Domain domains[] = {{"sin", Fn::sin},   {"cos", Fn::cos},     {"tan", Fn::tan},
+                          {"atan", Fn::atan}, {"atan2", Fn::atan2}, {"log", Fn::log},
                           {"pow", Fn::pow}};
 
 INSTANTIATE_TEST_SUITE_P(Functions, MathsSweep, ::testing::ValuesIn(domains),

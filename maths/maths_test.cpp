@@ -29,13 +29,20 @@ const HardCase hardCases[] = {
 
 double Evaluate(MathsFunc fn, double x, double y) {
   switch (fn) {
-    case MathsFunc::sin: return m::Sin(x);
-    case MathsFunc::cos: return m::Cos(x);
-    case MathsFunc::tan: return m::Tan(x);
-    case MathsFunc::atan: return m::Atan(x);
-    case MathsFunc::atan2: return m::Atan2(x, y);
-    case MathsFunc::log: return m::Log(x);
-    case MathsFunc::pow: return m::Pow(x, y);
+    case MathsFunc::sin:
+      return m::Sin(x);
+    case MathsFunc::cos:
+      return m::Cos(x);
+    case MathsFunc::tan:
+      return m::Tan(x);
+    case MathsFunc::atan:
+      return m::Atan(x);
+    case MathsFunc::atan2:
+      return m::Atan2(x, y);
+    case MathsFunc::log:
+      return m::Log(x);
+    case MathsFunc::pow:
+      return m::Pow(x, y);
   }
   return 0.0;
 }
@@ -46,8 +53,8 @@ TEST(MathsHardCases, CorrectlyRoundedOnEveryTarget) {
   int wrong = 0;
   for (const HardCase& c : hardCases) {
     const double got = Evaluate(c.fn, c.x, c.y);
-    SCOPED_TRACE(testing::Message() << static_cast<int>(c.fn) << " " << std::hexfloat << c.x
-                                    << " " << c.y);
+    SCOPED_TRACE(testing::Message()
+                 << static_cast<int>(c.fn) << " " << std::hexfloat << c.x << " " << c.y);
     // Faithful at worst; a miss is allowed only where the exact value lies
     // within 2^-40 ulp of a boundary.
     EXPECT_LE(UlpDistance(got, c.expected), 1u);
