@@ -14,6 +14,18 @@ if(TARNUTIL_REQUIRE_ORACLES AND NOT TARNUTIL_HAVE_ORACLES)
   message(FATAL_ERROR "PROJ and GeographicLib are required for the oracle tests")
 endif()
 
+# GNU MPFR, the correctly rounded reference of the maths sweep (native only:
+# the cross sysroots have none; every target checks the generated tables).
+set(TARNUTIL_HAVE_MPFR OFF)
+if(NOT CMAKE_CROSSCOMPILING)
+  find_path(MPFR_INCLUDE_DIR mpfr.h)
+  find_library(MPFR_LIBRARY mpfr)
+  find_library(GMP_LIBRARY gmp)
+  if(MPFR_INCLUDE_DIR AND MPFR_LIBRARY AND GMP_LIBRARY)
+    set(TARNUTIL_HAVE_MPFR ON)
+  endif()
+endif()
+
 # What every test program beside a module uses: the testing/ headers,
 # internals reached unexported (the object library) and GoogleTest.
 add_library(tarnutil_testing INTERFACE)
@@ -35,7 +47,7 @@ endfunction()
 # The test programs, by module: each is <path>.cpp and links the object
 # library, so that internals are testable unexported.
 set(TARNUTIL_TESTS
-  util/exact_test
+  util/exact_test maths/maths_test
   dibformat/dib_format_test
   geometry/measures_test geometry/point_segment_test geometry/rect_clip_test
   geometry/polygon_clip_test
@@ -71,11 +83,30 @@ foreach(path IN LISTS TARNUTIL_ORACLE_TESTS)
   endif()
 endforeach()
 
+# The maths sweep against MPFR, native only; the label keeps it out of the
+# memcheck runs (too slow there).
+if(TARNUTIL_HAVE_MPFR)
+  add_executable(maths_mpfr_test ${PROJECT_SOURCE_DIR}/maths/maths_mpfr_test.cpp)
+  target_compile_options(maths_mpfr_test PRIVATE ${TARNUTIL_WARNINGS})
+  target_include_directories(maths_mpfr_test PRIVATE ${MPFR_INCLUDE_DIR})
+  target_link_libraries(maths_mpfr_test PRIVATE tarnutil_core tarnutil_testing ${MPFR_LIBRARY} ${GMP_LIBRARY})
+  gtest_discover_tests(maths_mpfr_test DISCOVERY_TIMEOUT 60 PROPERTIES LABELS "native;mpfr")
+endif()
+
 # Uses only what an application sees: the shared library and the umbrella.
 add_executable(api_shared_test ${PROJECT_SOURCE_DIR}/tests/api_shared_test.cpp)
 target_compile_options(api_shared_test PRIVATE ${TARNUTIL_WARNINGS})
 target_link_libraries(api_shared_test PRIVATE tarnutil GTest::gtest_main)
 tarnutil_add_test_program(api_shared_test)
+
+# The golden workload once more with the C library's fused multiply-add
+# variants disabled (glibc 2.33+ spelling): no result may depend on them.
+if(NOT CMAKE_CROSSCOMPILING AND CMAKE_SYSTEM_NAME STREQUAL "Linux"
+   AND CMAKE_SYSTEM_PROCESSOR MATCHES "^(x86_64|AMD64)$")
+  add_test(NAME GoldenWorkloadNoFma COMMAND golden_test)
+  set_tests_properties(GoldenWorkloadNoFma PROPERTIES
+    ENVIRONMENT "GLIBC_TUNABLES=glibc.cpu.hwcaps=-AVX2,-FMA" LABELS native)
+endif()
 
 # The shared library exports exactly the public names (ELF targets, the POSIX
 # back end's; the sanitizers add exported type information of their own).

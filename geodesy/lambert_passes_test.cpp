@@ -9,6 +9,7 @@
 #include <limits>
 
 #include "geodesy/lambert.h"
+#include "maths/maths.h"
 
 namespace {
 
@@ -18,13 +19,14 @@ using namespace tarnutil::detail::lambert;
 void ElevenPassInverse(double x, double y, double& lon, double& lat) {
   const double d = rho0 - y;
   const double rho = std::sqrt(d * d + x * x) * nSign;
-  const double t = std::pow(rho * invAF, invN);
-  const double theta = std::atan(x / d);
+  const double t = tarnutil::maths::Pow(rho * invAF, invN);
+  const double theta = tarnutil::maths::Atan(x / d);
   const double lonDeg = (theta * rad2deg) * invN + lambda0;
   double phi = 0.0;
   for (int pass = 0; pass < 11; ++pass) {
-    const double s = std::sin(phi);
-    phi = halfPi - 2.0 * std::atan(std::pow((1.0 - s * e) / (s * e + 1.0), eHalf) * t);
+    const double s = tarnutil::maths::Sin(phi);
+    phi = halfPi - 2.0 * tarnutil::maths::Atan(
+                             tarnutil::maths::Pow((1.0 - s * e) / (s * e + 1.0), eHalf) * t);
   }
   lon = lonDeg * degToUnit;
   lat = (phi * rad2deg) * degToUnit;

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdint>
 
+#include "maths/maths.h"
 #include "util/exact.h"
 
 namespace {
@@ -40,28 +41,28 @@ namespace tarnutil {
 namespace detail {
 
 double IsometricLatitude(double phi) {
-  const double s = std::sin(phi);
-  const double l1 = std::log((s + 1.0) / (1.0 - s));
-  const double l2 = std::log((s * ellE + 1.0) / (1.0 - s * ellE));
+  const double s = maths::Sin(phi);
+  const double l1 = maths::Log((s + 1.0) / (1.0 - s));
+  const double l2 = maths::Log((s * ellE + 1.0) / (1.0 - s * ellE));
   return l1 * 0.5 - l2 * ellHalfE;
 }
 
 double GuardedAtan2(double y, double x) {
   if (x == 0.0 && y == 0.0) return 0.0;
-  return std::atan2(y, x);
+  return maths::Atan2(y, x);
 }
 
 // sin(phi) is taken once: the same call gives the same double, and the
 // compiler may not merge the calls itself (sin may set errno).
 double MeridianRadius(double phi) {
-  const double s = std::sin(phi);
+  const double s = maths::Sin(phi);
   const double w = std::sqrt(1.0 - (s * s) * ellE2);
   return ellA1mE2 / ((w * w) * w);
 }
 
 double ParallelRadius(double phi) {
-  const double s = std::sin(phi);
-  return (std::cos(phi) / std::sqrt(1.0 - (s * s) * ellE2)) * ellA;
+  const double s = maths::Sin(phi);
+  return (maths::Cos(phi) / std::sqrt(1.0 - (s * s) * ellE2)) * ellA;
 }
 
 bool CourseNearEastWest(double alpha) {
@@ -74,15 +75,19 @@ void RhumbLine(double lat1, double lon1, double lat2, double lon2, double* cours
   // Not wrapped: positions either side of the 180-degree meridian are joined
   // the long way round.
   const double dLon = lon2 - lon1;
-  const double dPsi = IsometricLatitude(lat2) - IsometricLatitude(lat1);
+  double dPsi = IsometricLatitude(lat2) - IsometricLatitude(lat1);
+  // Latitudes closer than the isometric latitude resolves on one meridian:
+  // the latitude difference still tells north from south, so a southward
+  // pair takes the due-south course and its length stays positive.
+  if (dPsi == 0.0 && dLon == 0.0) dPsi = lat2 - lat1;
   const double alpha = GuardedAtan2(dLon, dPsi);
   // Near east or west the latitude difference vanishes and cos(alpha) with
   // it, so the length comes from the longitude difference instead.
   double length = 0.0;
   if (CourseNearEastWest(alpha)) {
-    length = (ParallelRadius(phiM) / std::sin(alpha)) * dLon;
+    length = (ParallelRadius(phiM) / maths::Sin(alpha)) * dLon;
   } else {
-    length = ((lat2 - lat1) / std::cos(alpha)) * MeridianRadius(phiM);
+    length = ((lat2 - lat1) / maths::Cos(alpha)) * MeridianRadius(phiM);
   }
   *course = alpha;
   *distance = length;

@@ -117,6 +117,36 @@ TEST(LLDistance, IdenticalPositionsGiveExactZeros) {
   }
 }
 
+// Latitudes too close for the isometric latitude to tell apart, on one
+// meridian: south gives the due-south course and a positive length, north
+// and equal positions stay as they were.
+TEST(LLDistance, UnresolvedLatitudeDifferenceKeepsDirection) {
+  struct Case {
+    double lat1, lat2;
+    bool south;
+  };
+  const Case cases[] = {{1e-10, 0.0, true},
+                        {0.0, -1e-10, true},
+                        {-1e-10, -2e-10, true},
+                        {0.0, 1e-10, false},
+                        {-1e-10, 0.0, false}};
+  double southBearing = -1.0, unused = 0.0;
+  LLDistance(0.0, 86400.0, 0.0, 0.0, &southBearing, &unused);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.lat1 << " -> " << c.lat2);
+    const double phi1 = (c.lat1 * (1.0 / unitsPerDeg)) * deg2rad;
+    const double phi2 = (c.lat2 * (1.0 / unitsPerDeg)) * deg2rad;
+    ASSERT_EQ(IsometricLatitude(phi1), IsometricLatitude(phi2));
+    double bearing = -1.0, distance = -1.0;
+    LLDistance(0.0, c.lat1, 0.0, c.lat2, &bearing, &distance);
+    EXPECT_EQ(bearing, c.south ? southBearing : 0.0);
+    // The meridian arc: the latitude difference over cos(course) = +-1.
+    const double arc = (phi2 - phi1) * MeridianRadius((phi1 + phi2) * 0.5);
+    EXPECT_EQ(distance, c.south ? -arc : arc);
+    EXPECT_GT(distance, 0.0);
+  }
+}
+
 // Builds a line from the equator whose course is `course` degrees, so that
 // the bearing normalisation and the tenths rule can be checked directly.
 void LineWithCourse(double course, double* bearing, double* distance) {

@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstdint>
 
+#include "maths/maths.h"
 #include "util/exact.h"
 
 namespace tarnutil {
@@ -38,6 +39,8 @@ int TrigTableIndex(int degrees) {
 }  // namespace tarnutil
 
 namespace {
+
+namespace maths = tarnutil::maths;
 
 // 57.295779513, not 180/pi: segment angles are scaled by exactly this
 // factor, and the last digits decide the rounding near half degrees.
@@ -85,7 +88,7 @@ int ComputeSegmentAngle(tagPOINT* start, tagPOINT* end, std::int32_t* angle) {
     const float dxF = static_cast<float>(SubToDouble(ex, sx));
     const float dyF = static_cast<float>(SubToDouble(ey, sy));
     const double d =
-        std::atan2(static_cast<double>(dyF), static_cast<double>(dxF)) * segmentRad2deg;
+        maths::Atan2(static_cast<double>(dyF), static_cast<double>(dxF)) * segmentRad2deg;
     // Toward zero, so directions just below 0 degrees round up to 0.
     n = TruncToInt32(d + roundingHalf);
     if (n < 0) n += tarnutil::detail::degreesPerTurn;

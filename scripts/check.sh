@@ -3,6 +3,7 @@
 #   gcc        Linux x86-64, g++ (with the PROJ/GeographicLib oracle tests)
 #   clang-asan Linux x86-64, clang++ with AddressSanitizer and UBSan
 #   armhf      Linux 32-bit ARM, cross g++, tests under qemu-user
+#   aarch64    Linux 64-bit ARM, cross g++, tests under qemu-user
 #   mingw      Windows x64, mingw-w64 g++, tests under Wine
 #   fuzz       Linux x86-64, clang++ libFuzzer targets: each for a fixed time
 #              with a fixed seed, then a replay of corpora and regressions
@@ -18,7 +19,7 @@ root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 out=${TARNUTIL_BUILD_ROOT:-$root/build}
 jobs=${TARNUTIL_JOBS:-2}
 legs=("$@")
-[ ${#legs[@]} -gt 0 ] || legs=(gcc clang-asan armhf mingw fuzz valgrind tsan)
+[ ${#legs[@]} -gt 0 ] || legs=(gcc clang-asan armhf aarch64 mingw fuzz valgrind tsan)
 
 # Every leg generates bitmap test data on the host with Pillow and ImageMagick.
 packages=(cmake make g++ pkg-config googletest libgtest-dev libbenchmark-dev
@@ -104,11 +105,12 @@ for leg in "${legs[@]}"; do
     gcc) ;;
     clang-asan) packages+=(clang libclang-rt-14-dev) ;;
     armhf) packages+=(g++-arm-linux-gnueabihf qemu-user) ;;
+    aarch64) packages+=(g++-aarch64-linux-gnu qemu-user) ;;
     mingw) packages+=(g++-mingw-w64-x86-64-posix wine wine64) ;;
     fuzz) packages+=(clang libclang-rt-14-dev) ;;
     valgrind) packages+=(valgrind) ;;
     tsan) packages+=(clang libclang-rt-14-dev) ;;
-    *) echo "unknown leg: $leg (gcc, clang-asan, armhf, mingw, fuzz, valgrind, tsan)" >&2; exit 2 ;;
+    *) echo "unknown leg: $leg (gcc, clang-asan, armhf, aarch64, mingw, fuzz, valgrind, tsan)" >&2; exit 2 ;;
   esac
 done
 
@@ -224,6 +226,8 @@ for leg in "${legs[@]}"; do
         -DTARNUTIL_SANITIZE=address,undefined,float-cast-overflow ;;
     armhf)
       run_leg armhf -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchains/armhf.cmake" ;;
+    aarch64)
+      run_leg aarch64 -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchains/aarch64.cmake" ;;
     mingw)
       export WINEPREFIX=${WINEPREFIX:-$out/wineprefix}
       run_leg mingw -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchains/mingw64.cmake" ;;
