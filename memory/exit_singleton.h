@@ -45,10 +45,18 @@ class ExitSingleton {
       // atexit from inside the library: runs at unload, before the
       // callbacks registered earlier.
       std::atexit(atExit);
-      forkTarget = this;
-      platform::AtFork(LockForFork, UnlockAfterFork, RenewInChild);
     }
     return object_;
+  }
+
+  // Registers the fork handlers of this, the one singleton of T. Called
+  // while the library loads, before any thread can hold the lock: were they
+  // registered from inside a locked call, a fork racing that registration
+  // would hand the child a lock held by no thread, and no handler to renew
+  // it. Returns whether the handlers are in place.
+  bool HandleFork() {
+    forkTarget = this;
+    return platform::AtFork(LockForFork, UnlockAfterFork, RenewInChild);
   }
 
   // The lock, held until the guard goes, unless the process has only one

@@ -19,6 +19,8 @@ using tarnutil::detail::hugeThresholdBytes;
 using tarnutil::detail::Lifecycle;
 
 tarnutil::detail::ExitSingleton<hugeobject_allocator> hugeSingleton;
+// Fork handlers from the start; see HandleFork.
+[[maybe_unused]] const bool hugeForkHandled = hugeSingleton.HandleFork();
 
 void ReleaseHugeObjectsAtExit() {
   const std::unique_lock<std::mutex> guard = hugeSingleton.Guard();

@@ -27,6 +27,8 @@ using tarnutil::detail::StoreLink;
 using tarnutil::detail::Lifecycle;
 
 tarnutil::detail::ExitSingleton<smallobject_allocator> smallSingleton;
+// Fork handlers from the start; see HandleFork.
+[[maybe_unused]] const bool smallForkHandled = smallSingleton.HandleFork();
 
 // The free-list table of the live object, null in every other state: what
 // the fast paths of smalloc and sfree need, in one load. They cannot go

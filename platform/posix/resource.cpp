@@ -14,8 +14,9 @@
 // safe from any thread: lookups share it, registrations and the release
 // at exit take it alone. A found record stays valid after the lock is
 // dropped, since no record is freed before exit, except by the dropping of
-// a registration, which only a caller that knows nothing uses it may do. The lock is held across
-// fork() and made anew in the child, so that a child never inherits it held.
+// a registration, which only a caller that knows nothing uses it may do.
+// The lock is held across fork() and made anew in the child, so that a
+// child never inherits it held.
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -68,6 +69,11 @@ void UnlockAfterFork() {
 void RenewInChild() {
   ::new (static_cast<void*>(&registryLock)) std::shared_mutex();
 }
+
+// Registered while the library loads, before any thread can hold the lock:
+// registered from inside a registration, a fork racing it would hand the
+// child a lock held by no thread, and no handler to renew it.
+[[maybe_unused]] const bool forkHandled = pthread_atfork(LockForFork, UnlockAfterFork, RenewInChild) == 0;
 
 void ReleaseRecords() {
   const std::unique_lock<std::shared_mutex> exclusive(registryLock);
@@ -142,9 +148,6 @@ int Register(HINSTANCE__* module, const wchar_t* name, const void* packedDib, st
       return 0;
     }
     releaseAtExit = true;
-    // Failing leaves only a fork racing a registration unsafe: not worth
-    // refusing the registration for.
-    pthread_atfork(LockForFork, UnlockAfterFork, RenewInChild);
   }
   wchar_t* upper = nullptr;
   if (nameChars != 0) {
