@@ -1,6 +1,7 @@
 // lcc and rhumb: the projection and the rhumb line over lines of numbers.
 #include <tarnutil/tarnutil.h>
 
+#include <cmath>
 #include <cstddef>
 #include <cstdio>
 #include <string>
@@ -44,7 +45,7 @@ const char rhumbHelp[] =
     "  -p N           print N decimals instead of the shortest exact form\n"
     "\n"
     "Blank lines and lines starting with '#' are skipped.\n"
-    "Example: echo '116 39 117 40' | tarnutil rhumb -p 4   prints   39.7648 140446.0632\n";
+    "Example: echo '116 39 117 40' | tarnutil rhumb -p 4   prints   38.7648 140446.0632\n";
 
 struct GeodesyOptions {
   bool inverse = false;
@@ -80,7 +81,8 @@ int ReadOptions(OptionReader& reader, const char* help, bool allowInverse,
 }
 
 // Reads records of `fields` numbers from the options' inputs and prints two
-// numbers for each; a bad record is reported and skipped.
+// numbers for each; a bad record, or one whose result is not finite (the
+// pole, a latitude past 90 degrees), is reported and skipped.
 template <typename Compute>
 int RunRecords(const char* command, const GeodesyOptions& options, std::size_t fields,
                const char* names, Compute compute) {
@@ -99,6 +101,10 @@ int RunRecords(const char* command, const GeodesyOptions& options, std::size_t f
     double a = 0.0;
     double b = 0.0;
     compute(v, a, b);
+    if (!std::isfinite(a) || !std::isfinite(b)) {
+      source.Reject("outside the domain: the result is not a finite number");
+      continue;
+    }
     Print(options.format.Format(a) + " " + options.format.Format(b) + "\n");
   }
   return source.HadErrors() ? exitBadInput : exitOk;
