@@ -14,13 +14,15 @@
 
 #include "geodesy/lambert.h"
 #include "maths/maths.h"
+#include "testing/maths_functions.h"
 #include "testing/testing.h"
 
 namespace {
 
+using tarnutil::testing::EvaluateMaths;
 using tarnutil::testing::SeededRng;
 
-enum class Fn { sin, cos, tan, atan, atan2, log, pow };
+using Fn = tarnutil::testing::MathsFunc;
 
 struct Domain {
   const char* name;
@@ -60,27 +62,6 @@ void Draw(Fn fn, std::uint64_t i, SeededRng& rng, double& x, double& y) {
       y = (i % 4 < 3) ? powExps[i % 3] : rng.Real(-4.0, 4.0);
       break;
   }
-}
-
-double Ours(Fn fn, double x, double y) {
-  namespace m = tarnutil::maths;
-  switch (fn) {
-    case Fn::sin:
-      return m::Sin(x);
-    case Fn::cos:
-      return m::Cos(x);
-    case Fn::tan:
-      return m::Tan(x);
-    case Fn::atan:
-      return m::Atan(x);
-    case Fn::atan2:
-      return m::Atan2(x, y);
-    case Fn::log:
-      return m::Log(x);
-    case Fn::pow:
-      return m::Pow(x, y);
-  }
-  return 0.0;
 }
 
 void Exact(Fn fn, mpfr_t r, double x, double y) {
@@ -138,7 +119,7 @@ TEST_P(MathsSweep, CorrectlyRoundedAndWithinOneUlp) {
   for (std::uint64_t i = 0; i < count; ++i) {
     double x = 0.0, y = 0.0;
     Draw(d.fn, i, rng, x, y);
-    const double got = Ours(d.fn, x, y);
+    const double got = EvaluateMaths(d.fn, x, y);
     Exact(d.fn, exact, x, y);
     const double want = mpfr_get_d(exact, MPFR_RNDN);
     if (got != want) ++wrong;

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <limits>
 
+#include "testing/maths_functions.h"
 #include "testing/testing.h"
 
 namespace {
@@ -12,7 +13,8 @@ namespace {
 namespace m = tarnutil::maths;
 using tarnutil::testing::UlpDistance;
 
-enum class MathsFunc { sin, cos, tan, atan, atan2, log, pow };
+using tarnutil::testing::EvaluateMaths;
+using tarnutil::testing::MathsFunc;
 
 struct HardCase {
   MathsFunc fn;
@@ -27,32 +29,12 @@ const HardCase hardCases[] = {
 #include "maths/maths_cases.inc"
 };
 
-double Evaluate(MathsFunc fn, double x, double y) {
-  switch (fn) {
-    case MathsFunc::sin:
-      return m::Sin(x);
-    case MathsFunc::cos:
-      return m::Cos(x);
-    case MathsFunc::tan:
-      return m::Tan(x);
-    case MathsFunc::atan:
-      return m::Atan(x);
-    case MathsFunc::atan2:
-      return m::Atan2(x, y);
-    case MathsFunc::log:
-      return m::Log(x);
-    case MathsFunc::pow:
-      return m::Pow(x, y);
-  }
-  return 0.0;
-}
-
 // The same bits on every target: these are the arguments hardest to round
 // of a large sample, plus those near multiples of pi/2 and near 1.
 TEST(MathsHardCases, CorrectlyRoundedOnEveryTarget) {
   int wrong = 0;
   for (const HardCase& c : hardCases) {
-    const double got = Evaluate(c.fn, c.x, c.y);
+    const double got = EvaluateMaths(c.fn, c.x, c.y);
     SCOPED_TRACE(testing::Message()
                  << static_cast<int>(c.fn) << " " << std::hexfloat << c.x << " " << c.y);
     // Faithful at worst; a miss is allowed only where the exact value lies
