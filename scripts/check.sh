@@ -10,6 +10,9 @@
 #   valgrind   Linux x86-64, g++: every native test program under memcheck
 #   tsan       Linux x86-64, clang++ with ThreadSanitizer: the multi-threaded
 #              stress program on four threads for a bounded time
+#   python     Linux x86-64, g++: the Python package's tests against the
+#              tool, pyproj and shapely, the Dask example on two worker
+#              processes, and an offline install into a virtual environment
 # Usage: scripts/check.sh [leg ...]   (default: every leg)
 # Missing Debian packages are installed first (as root); without root the
 # script prints the apt-get line to run and stops.
@@ -19,7 +22,7 @@ root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 out=${TARNUTIL_BUILD_ROOT:-$root/build}
 jobs=${TARNUTIL_JOBS:-2}
 legs=("$@")
-[ ${#legs[@]} -gt 0 ] || legs=(gcc clang-asan armhf aarch64 mingw fuzz valgrind tsan)
+[ ${#legs[@]} -gt 0 ] || legs=(gcc clang-asan armhf aarch64 mingw fuzz valgrind tsan python)
 
 # Every leg generates bitmap test data on the host with Pillow and ImageMagick.
 packages=(cmake make g++ pkg-config googletest libgtest-dev libbenchmark-dev
@@ -110,7 +113,10 @@ for leg in "${legs[@]}"; do
     fuzz) packages+=(clang libclang-rt-14-dev) ;;
     valgrind) packages+=(valgrind) ;;
     tsan) packages+=(clang libclang-rt-14-dev) ;;
-    *) echo "unknown leg: $leg (gcc, clang-asan, armhf, aarch64, mingw, fuzz, valgrind, tsan)" >&2; exit 2 ;;
+    python) packages+=(pybind11-dev python3-dev python3-numpy python3-pytest python3-pyproj
+      python3-shapely python3-dask python3-distributed python3-venv python3-pip
+      python3-setuptools python3-wheel) ;;
+    *) echo "unknown leg: $leg (gcc, clang-asan, armhf, aarch64, mingw, fuzz, valgrind, tsan, python)" >&2; exit 2 ;;
   esac
 done
 
@@ -215,6 +221,73 @@ run_tsan_leg() {
   total_pass=$((total_pass + 1))
 }
 
+# Debian's interpreter, whatever else is first on PATH: the packages the
+# python leg installs are its.
+system_python=/usr/bin/python3
+
+# Runs the package's tests once; each test counts. $1 names the run, $2 is
+# the log, the rest the interpreter.
+run_pytest() {
+  local what=$1 log=$2
+  shift 2
+  # From the build root, so no source copy of the package is importable.
+  (cd "$out" && "$@" -m pytest -q -p no:cacheprovider "$root/python/tests") >"$log" 2>&1
+  local rc=$?
+  local pass fail
+  pass=$(grep -o -E '[0-9]+ passed' "$log" | tail -n 1 | cut -d' ' -f1)
+  fail=$(grep -o -E '[0-9]+ (failed|error)' "$log" | awk '{n += $1} END {print n + 0}')
+  pass=${pass:-0}
+  echo "$what: $pass passed, $fail failed"
+  total_pass=$((total_pass + pass))
+  total_fail=$((total_fail + fail))
+  if [ "$rc" -ne 0 ] || [ "$pass" -eq 0 ]; then
+    tail -n 40 "$log"
+    return 1
+  fi
+}
+
+# Builds the Python module and the tool, runs the package's tests from the
+# build tree, then installs the package offline into a fresh virtual
+# environment and runs the same tests against the installed copy.
+run_python_leg() {
+  local leg=python
+  local dir=$out/$leg
+  echo "== Leg $leg"
+  mkdir -p "$dir"
+  if ! cmake -S "$root" -B "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=g++ \
+      -DTARNUTIL_BUILD_PYTHON=ON -DTARNUTIL_BUILD_TOOLS=ON -DTARNUTIL_BUILD_TESTS=OFF \
+      -DPython3_EXECUTABLE="$system_python" >"$dir.configure.log" 2>&1 ||
+      ! cmake --build "$dir" -j"$jobs" --target _tarnutil tarnutil_cli >"$dir.build.log" 2>&1; then
+    tail -n 60 "$dir.configure.log" "$dir.build.log"
+    echo "leg $leg: build failed"
+    failed_legs+=("$leg")
+    return
+  fi
+  local ok=1
+  PYTHONPATH="$dir/python" TARNUTIL_TOOL="$dir/bin/tarnutil" \
+    run_pytest "pytest (build tree)" "$dir.pytest.log" "$system_python" || ok=0
+  local venv=$dir/venv
+  rm -rf "$venv"
+  if ! "$system_python" -m venv --system-site-packages "$venv" >"$dir.venv.log" 2>&1 ||
+      ! (cd "$root" && TARNUTIL_JOBS=$jobs "$venv/bin/pip" install --no-build-isolation --no-index \
+        ./python) >>"$dir.venv.log" 2>&1; then
+    tail -n 40 "$dir.venv.log"
+    echo "venv install: FAILED (log $dir.venv.log)"
+    total_fail=$((total_fail + 1))
+    ok=0
+  else
+    # An empty PYTHONPATH adds nothing: the installed copy is the one tested.
+    PYTHONPATH= TARNUTIL_TOOL="$dir/bin/tarnutil" \
+      run_pytest "pytest (installed)" "$dir.venv-pytest.log" "$venv/bin/python" || ok=0
+  fi
+  if [ "$ok" -eq 1 ]; then
+    echo "leg $leg: passed"
+  else
+    echo "leg $leg: FAILED"
+    failed_legs+=("$leg")
+  fi
+}
+
 for leg in "${legs[@]}"; do
   case $leg in
     gcc)
@@ -237,6 +310,8 @@ for leg in "${legs[@]}"; do
       run_valgrind_leg ;;
     tsan)
       run_tsan_leg ;;
+    python)
+      run_python_leg ;;
   esac
 done
 
