@@ -68,9 +68,14 @@ def read_lines(path):
 
 
 def stand_in(count=200, points=5000):
+    """Shore-like lines: 30 m steps whose heading wanders, so that they curve
+    as coasts do instead of zigzagging from point to point."""
     rng = np.random.default_rng(3)
     starts = np.column_stack([rng.uniform(100, 120, count), rng.uniform(18, 40, count)])
-    return [s + np.cumsum(rng.normal(0, 0.002, size=(points, 2)), axis=0) for s in starts]
+    headings = np.cumsum(rng.normal(0, 0.15, size=(count, points)), axis=1)
+    step = 30.0 / 111_000.0  # degrees of latitude; longitude steps a little longer
+    steps = np.stack([np.cos(headings), np.sin(headings)], axis=2) * step
+    return [s + np.cumsum(d, axis=0) for s, d in zip(starts, steps)]
 
 
 def bench_simplify(path, tolerances, repeats):

@@ -8,6 +8,7 @@ import numpy as np
 import pytest
 
 import tarnutil
+from tarnutil import _tarnutil
 
 LCC = "+proj=lcc +lat_1=25 +lat_2=47 +lat_0=18 +lon_0=104 +a=6378137 +e=0.081819191"
 RNG = np.random.default_rng(19)
@@ -191,6 +192,36 @@ def test_clipping_agrees_with_shapely(rect):
 def test_out_of_range_input_raises_value_error(call):
     with pytest.raises(ValueError):
         call()
+
+
+def test_other_threads_run_during_a_computation():
+    import sys
+    import threading
+    import time
+
+    lon, lat = np.full(200_000, 110.0), np.full(200_000, 30.0)
+    progress, done = [0], threading.Event()
+
+    def spin():
+        while not done.is_set():
+            progress[0] += 1
+
+    # A long switch interval: a thread waiting for a held GIL waits 0.5 s,
+    # far longer than the call, so only a released GIL lets it run.
+    interval = sys.getswitchinterval()
+    sys.setswitchinterval(0.5)
+    spinner = threading.Thread(target=spin)
+    try:
+        spinner.start()
+        time.sleep(0.01)
+        before = progress[0]
+        _tarnutil.lcc_forward(lon, lat, True)
+        during = progress[0] - before
+    finally:
+        done.set()
+        spinner.join()
+        sys.setswitchinterval(interval)
+    assert during > 0
 
 
 def test_value_error_names_the_element():
