@@ -8,13 +8,15 @@
     PYTHONPATH=build/python/python /usr/bin/python3 bench/python_bench.py \
         --coastlines COASTLINES.geojson
 
-Without --coastlines the simplify rows run on stand-in random-walk shores and
-say so. Each timing is the median of --repeats runs, alternating the two
-libraries so that the machine's load falls on both alike.
+Without --coastlines the real-data coastlines are taken when present
+(build/data/*coast*.geojson from scripts/realdata.sh, else the committed
+data/extract/*coast*.geojson), and stand-in shores otherwise, saying so.
+Each timing is the median of --repeats runs, alternating the two libraries so
+that the machine's load falls on both alike.
 """
 
 import argparse
-import json
+import glob
 import os
 import statistics
 import sys
@@ -82,8 +84,13 @@ def bench_simplify(path, tolerances, repeats):
     from shapely.geometry import LineString
     import shapely
 
+    if path is None:
+        root = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..")
+        found = (sorted(glob.glob(os.path.join(root, "build", "data", "*coast*.geojson")))
+                 or sorted(glob.glob(os.path.join(root, "data", "extract", "*coast*.geojson"))))
+        path = found[0] if found else None
     lines = read_lines(path) if path else stand_in()
-    source = path or "stand-in random-walk shores (no --coastlines given)"
+    source = path or "stand-in shores (no coastlines file found)"
     projected = []
     for line in lines:
         x, y = tarnutil.lcc_forward(line[:, 0], line[:, 1])
