@@ -12,6 +12,7 @@
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <deque>
 #include <list>
 #include <string>
@@ -299,6 +300,9 @@ std::uint8_t Expand(std::uint32_t v, int bits) {
 }
 
 constexpr std::uint32_t infoHeaderBytes = 40;
+constexpr std::uint32_t compressionBitFields = 3;
+// Our own code beside the library's refusal codes, which are all >= 0.
+constexpr int notServed = -1;
 
 // Reads a bitmap file through CDIB::LoadFile. Returns (code, reason, pixels,
 // depth, compression): code 0 with an H x W x 3 array of red, green, blue
@@ -327,11 +331,21 @@ std::tuple<int, std::string, py::object, int, std::uint32_t> LoadBitmap(const st
   const int w = dib.GetWidth();
   const int h = dib.GetHeight();
   // The library's pixel readers serve 8-, 16-, 24- and 32-bit pixels without
-  // run-length data; the rest it reports as 0, which must not pass as black.
-  const bool served = (depth == 8 || depth == 16 || depth == 24 || depth == 32) &&
-                      (compression == 0 || (compression == 3 && depth != 24));
-  if (!served || (compression == 3 && static_cast<std::uint32_t>(header.biSize) != infoHeaderBytes)) {
-    return {-1, "pixels of this format are not read by the library", py::none(), depth,
+  // run-length data, and bit fields only in the fixed 5-5-5, 5-6-5 and 8-8-8
+  // layouts; the rest they report as 0, which must not pass as black.
+  bool served = compression == 0 && (depth == 8 || depth == 16 || depth == 24 || depth == 32);
+  if (compression == compressionBitFields &&
+      static_cast<std::uint32_t>(header.biSize) == infoHeaderBytes) {
+    std::uint32_t masks[3];
+    std::memcpy(masks, reinterpret_cast<const unsigned char*>(dib.GetBMI()) + infoHeaderBytes,
+                sizeof masks);
+    const bool is555 = masks[0] == 0x7C00u && masks[1] == 0x3E0u && masks[2] == 0x1Fu;
+    const bool is565 = masks[0] == 0xF800u && masks[1] == 0x7E0u && masks[2] == 0x1Fu;
+    const bool isBgrx = masks[0] == 0xFF0000u && masks[1] == 0xFF00u && masks[2] == 0xFFu;
+    served = (depth == 16 && (is555 || is565)) || (depth == 32 && isBgrx);
+  }
+  if (!served) {
+    return {notServed, "pixels of this format are not read by the library", py::none(), depth,
             compression};
   }
   py::array_t<std::uint8_t> pixels({static_cast<py::ssize_t>(h), static_cast<py::ssize_t>(w),

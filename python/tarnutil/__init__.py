@@ -226,7 +226,7 @@ def load_bitmap(path: Union[str, "os.PathLike[str]"]) -> Tuple[np.ndarray, Bitma
     ones as the library reads them (5-6-5, widened to 8 bits), 24- and
     32-bit ones as stored. Raises BitmapError with the library's reason when
     it refuses the file, and for pixels it does not read (1, 2 and 4 bits,
-    run-length data).
+    run-length data, bit fields other than 5-5-5, 5-6-5 and 8-8-8).
     """
     text = os.fspath(path)
     if isinstance(text, bytes):

@@ -46,8 +46,7 @@ def bitmap(tmp_path_factory, mode):
     from PIL import Image
 
     img = Image.fromarray(RNG.integers(0, 256, size=(7, 5, 3), dtype=np.uint8))
-    if mode == "P":
-        img = img.quantize(16)
+    img = img.quantize(16) if mode == "P" else img.convert(mode)
     path = tmp_path_factory.mktemp("bmp") / f"{mode}.bmp"
     img.save(path)
     return path
@@ -99,21 +98,49 @@ def test_same_results_as_the_library(name):
     assert numbers(ours()) == numbers(run_tool(args, text))
 
 
-@pytest.mark.parametrize("mode", ["RGB", "P"])
+@pytest.mark.parametrize("mode", ["RGB", "P", "RGBA"])
 def test_bitmap_pixels_as_the_library_reads_them(tmp_path_factory, mode):
     from PIL import Image
 
     path = bitmap(tmp_path_factory, mode)
     pixels, fmt = tarnutil.load_bitmap(path)
-    assert fmt.depth == (24 if mode == "RGB" else 8)
+    assert fmt.depth == {"RGB": 24, "P": 8, "RGBA": 32}[mode]
     assert pixels.dtype == np.uint8
     np.testing.assert_array_equal(pixels, np.asarray(Image.open(path).convert("RGB")))
-    for x, y in [(0, 0), (4, 6), (2, 3)]:
+    # The tool prints 32-bit pixels cut to 5-6-5, so it checks the others.
+    for x, y in [(0, 0), (4, 6), (2, 3)] if mode != "RGBA" else []:
         value = int(run_tool(["bmp", "pixel", str(path), str(x), str(y)], "").split()[3], 16)
         # 24-bit values read 0xRRGGBB; colour-table entries are Windows
         # colours, red in the low byte.
         rgb = [value >> 16, (value >> 8) & 255, value & 255]
         assert list(pixels[y, x]) == (rgb if mode == "RGB" else rgb[::-1])
+
+
+def bmp_565(rows_bottom_up):
+    """A 2 x 2 5-6-5 bit-field bitmap, rows given bottom row first."""
+    header = (40).to_bytes(4, "little") + (2).to_bytes(4, "little") + (2).to_bytes(4, "little")
+    header += (1).to_bytes(2, "little") + (16).to_bytes(2, "little") + (3).to_bytes(4, "little")
+    header += (8).to_bytes(4, "little") + bytes(16)
+    masks = b"".join(m.to_bytes(4, "little") for m in (0xF800, 0x07E0, 0x001F))
+    data = b"".join(v.to_bytes(2, "little") for row in rows_bottom_up for v in row)
+    offset = 14 + len(header) + len(masks)
+    return (b"BM" + (offset + len(data)).to_bytes(4, "little") + bytes(4)
+            + offset.to_bytes(4, "little") + header + masks + data)
+
+
+def test_bitmap_16_bit_widened_and_unread_formats_refused(tmp_path):
+    from PIL import Image
+
+    path = tmp_path / "565.bmp"
+    path.write_bytes(bmp_565([[0xF800, 0x07E0], [0x001F, 0xFFFF]]))
+    pixels, fmt = tarnutil.load_bitmap(path)
+    assert fmt == (16, 3)
+    assert pixels.tolist() == [[[0, 0, 255], [255, 255, 255]], [[255, 0, 0], [0, 255, 0]]]
+    mono = tmp_path / "mono.bmp"
+    Image.new("1", (9, 3)).save(mono)
+    with pytest.raises(tarnutil.BitmapError) as caught:
+        tarnutil.load_bitmap(mono)
+    assert caught.value.code == -1
 
 
 def test_table_trigonometry():
