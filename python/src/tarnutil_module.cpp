@@ -6,7 +6,6 @@
 #include <pybind11/numpy.h>
 #include <pybind11/pybind11.h>
 #include <pybind11/stl.h>
-
 #include <tarnutil/tarnutil.h>
 
 #include <cmath>
@@ -53,7 +52,9 @@ struct Refusal {
   }
 };
 
-bool InRange(double v, double limit) { return std::isfinite(v) && std::fabs(v) <= limit; }
+bool InRange(double v, double limit) {
+  return std::isfinite(v) && std::fabs(v) <= limit;
+}
 
 // Positions are checked in degrees whatever unit the caller passes.
 const char* CheckPosition(double lon, double lat, double scale) {
@@ -65,8 +66,8 @@ const char* CheckPosition(double lon, double lat, double scale) {
 const char notFinite[] = "outside the domain: the result is not a finite number";
 
 std::pair<py::array_t<double>, py::array_t<double>> LccForward(const DoubleArray& lon,
-                                                                const DoubleArray& lat,
-                                                                bool degrees) {
+                                                               const DoubleArray& lat,
+                                                               bool degrees) {
   const std::size_t n = static_cast<std::size_t>(lon.size());
   py::array_t<double> xs(lon.size());
   py::array_t<double> ys(lon.size());
@@ -97,8 +98,7 @@ std::pair<py::array_t<double>, py::array_t<double>> LccForward(const DoubleArray
 }
 
 std::pair<py::array_t<double>, py::array_t<double>> LccInverse(const DoubleArray& x,
-                                                                const DoubleArray& y,
-                                                                bool degrees) {
+                                                               const DoubleArray& y, bool degrees) {
   const std::size_t n = static_cast<std::size_t>(x.size());
   py::array_t<double> lons(x.size());
   py::array_t<double> lats(x.size());
@@ -131,9 +131,9 @@ std::pair<py::array_t<double>, py::array_t<double>> LccInverse(const DoubleArray
 }
 
 std::pair<py::array_t<double>, py::array_t<double>> Rhumb(const DoubleArray& lon1,
-                                                           const DoubleArray& lat1,
-                                                           const DoubleArray& lon2,
-                                                           const DoubleArray& lat2, bool degrees) {
+                                                          const DoubleArray& lat1,
+                                                          const DoubleArray& lon2,
+                                                          const DoubleArray& lat2, bool degrees) {
   const std::size_t n = static_cast<std::size_t>(lon1.size());
   py::array_t<double> bearings(lon1.size());
   py::array_t<double> lengths(lon1.size());
@@ -154,8 +154,7 @@ std::pair<py::array_t<double>, py::array_t<double>> Rhumb(const DoubleArray& lon
         refusal.Set(i, why);
         break;
       }
-      LLDistance(a[i] * scale, b[i] * scale, c[i] * scale, d[i] * scale, &bearingP[i],
-                 &lengthP[i]);
+      LLDistance(a[i] * scale, b[i] * scale, c[i] * scale, d[i] * scale, &bearingP[i], &lengthP[i]);
       // A pole gives an unbounded isometric latitude.
       if (!std::isfinite(bearingP[i]) || !std::isfinite(lengthP[i])) {
         refusal.Set(i, notFinite);
@@ -222,8 +221,8 @@ py::list ClipLines(const PointArray& points, std::int32_t xmin, std::int32_t ymi
   int pieces = 0;
   {
     py::gil_scoped_release release;
-    pieces = RectClipLine(pts.data(), static_cast<int>(pts.size()), out.data(), totals.data(), &lo,
-                          &hi);
+    pieces =
+        RectClipLine(pts.data(), static_cast<int>(pts.size()), out.data(), totals.data(), &lo, &hi);
   }
   int begin = 0;
   for (int j = 0; j < pieces; ++j) {
@@ -348,8 +347,8 @@ std::tuple<int, std::string, py::object, int, std::uint32_t> LoadBitmap(const st
     return {notServed, "pixels of this format are not read by the library", py::none(), depth,
             compression};
   }
-  py::array_t<std::uint8_t> pixels({static_cast<py::ssize_t>(h), static_cast<py::ssize_t>(w),
-                                    py::ssize_t{3}});
+  py::array_t<std::uint8_t> pixels(
+      {static_cast<py::ssize_t>(h), static_cast<py::ssize_t>(w), py::ssize_t{3}});
   std::uint8_t* o = pixels.mutable_data();
   const unsigned char* bits = dib.GetBits();
   const std::size_t bps = static_cast<std::size_t>(dib.GetBPS());
@@ -379,8 +378,8 @@ std::tuple<int, std::string, py::object, int, std::uint32_t> LoadBitmap(const st
         } else {
           // The readers cut 32-bit pixels to 5-6-5; take the row's bytes
           // (blue, green, red, unused) instead.
-          const std::size_t row = topDown ? static_cast<std::size_t>(y)
-                                          : static_cast<std::size_t>(h - 1 - y);
+          const std::size_t row =
+              topDown ? static_cast<std::size_t>(y) : static_cast<std::size_t>(h - 1 - y);
           const unsigned char* p = bits + row * bps + 4 * static_cast<std::size_t>(x);
           px[0] = p[2];
           px[1] = p[1];
@@ -421,11 +420,9 @@ PYBIND11_MODULE(_tarnutil, m) {
         py::arg("xmax"), py::arg("ymax"), py::arg("open"));
   m.def("chain", &Chain, py::arg("links"));
   m.def("load_bitmap", &LoadBitmap, py::arg("path"));
-  m.def("sin_table", [](const py::array_t<std::int32_t, py::array::c_style>& d) {
-    return Table(d, &SIN);
-  });
-  m.def("cos_table", [](const py::array_t<std::int32_t, py::array::c_style>& d) {
-    return Table(d, &COS);
-  });
+  m.def("sin_table",
+        [](const py::array_t<std::int32_t, py::array::c_style>& d) { return Table(d, &SIN); });
+  m.def("cos_table",
+        [](const py::array_t<std::int32_t, py::array::c_style>& d) { return Table(d, &COS); });
   m.def("version", &TarnUtilVersion);
 }
