@@ -39,6 +39,7 @@ LON = np.concatenate([RNG.uniform(70, 140, 300), [104, 110, 120, 80, 0, -179.5]]
 LAT = np.concatenate([RNG.uniform(15, 55, 300), [18, 30, 40, 20, -60, 89.9]])
 X, Y = tarnutil.lcc_forward(LON, LAT)
 TRACK = walk(400, 40)
+GEO_UNITS = [v * 86400 for v in (LON[:-2], LAT[:-2], LAT[:-2] + 100, LON[:-2] / 3)]
 RING = np.array([[50, 50], [150, 50], [150, 150], [50, 150], [-20, 90]])
 
 
@@ -63,6 +64,8 @@ CASES = {
                           lambda: rows_text(*tarnutil.lcc_inverse(X, Y, degrees=False))),
     "rhumb": (["rhumb"], rows_text(LON[:-2], LAT[:-2], LAT[:-2] + 100, LON[:-2] / 3),
               lambda: rows_text(*tarnutil.rhumb(LON[:-2], LAT[:-2], LAT[:-2] + 100, LON[:-2] / 3))),
+    "rhumb units": (["rhumb", "-u"], rows_text(*GEO_UNITS),
+                    lambda: rows_text(*tarnutil.rhumb(*GEO_UNITS, degrees=False))),
     "rhumb east south": (["rhumb"], "116 39 117 39\n116 40 116 39\n116 39 116 39\n",
                          lambda: rows_text(*tarnutil.rhumb(116, [39, 40, 39], [117, 116, 116],
                                                            39))),
