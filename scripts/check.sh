@@ -277,6 +277,11 @@ run_python_leg() {
     ok=0
   else
     # An empty PYTHONPATH adds nothing: the installed copy is the one tested.
+    if ! (cd "$out" && PYTHONPATH= "$venv/bin/python" -c \
+        'import sys, tarnutil; sys.exit("/site-packages/" not in tarnutil.__file__)'); then
+      echo "venv install: the installed package is not the one imported"
+      ok=0
+    fi
     PYTHONPATH= TARNUTIL_TOOL="$dir/bin/tarnutil" \
       run_pytest "pytest (installed)" "$dir.venv-pytest.log" "$venv/bin/python" || ok=0
   fi
