@@ -20,9 +20,9 @@ from setuptools.command.build_ext import build_ext
 
 HERE = Path(__file__).resolve().parent
 ROOT = HERE.parent
-# Build products stay under the project's ignored build folder, not beside
-# the sources.
-BUILD = ROOT / "build" / "pip"
+# Build products stay under the project's ignored build folder (or the one
+# TARNUTIL_BUILD_ROOT names, as for scripts/check.sh), not beside the sources.
+BUILD = Path(os.environ.get("TARNUTIL_BUILD_ROOT") or ROOT / "build").resolve() / "pip"
 
 
 def project_version():

@@ -269,7 +269,7 @@ run_python_leg() {
   local venv=$dir/venv
   rm -rf "$venv"
   if ! "$system_python" -m venv --system-site-packages "$venv" >"$dir.venv.log" 2>&1 ||
-      ! (cd "$root" && TARNUTIL_JOBS=$jobs "$venv/bin/pip" install --no-build-isolation --no-index \
+      ! (cd "$root" && TARNUTIL_JOBS=$jobs TARNUTIL_BUILD_ROOT=$out "$venv/bin/pip" install --no-build-isolation --no-index \
         ./python) >>"$dir.venv.log" 2>&1; then
     tail -n 40 "$dir.venv.log"
     echo "venv install: FAILED (log $dir.venv.log)"
@@ -280,6 +280,7 @@ run_python_leg() {
     if ! (cd "$out" && PYTHONPATH= "$venv/bin/python" -c \
         'import sys, tarnutil; sys.exit("/site-packages/" not in tarnutil.__file__)'); then
       echo "venv install: the installed package is not the one imported"
+      total_fail=$((total_fail + 1))
       ok=0
     fi
     PYTHONPATH= TARNUTIL_TOOL="$dir/bin/tarnutil" \
