@@ -39,8 +39,11 @@ def read_lines(path):
         if geometry is None:
             continue
         kind, coords = geometry["type"], geometry.get("coordinates")
-        parts = {"LineString": [coords], "MultiLineString": coords, "Polygon": coords,
-                 "MultiPolygon": [ring for polygon in coords or [] for ring in polygon]}.get(kind, [])
+        if kind == "MultiPolygon":
+            parts = [ring for polygon in coords for ring in polygon]
+        else:
+            parts = {"LineString": [coords], "MultiLineString": coords,
+                     "Polygon": coords}.get(kind, [])
         lines.extend(np.asarray(p, dtype=np.float64)[:, :2] for p in parts if len(p) >= 2)
     return lines
 

@@ -269,8 +269,8 @@ run_python_leg() {
   local venv=$dir/venv
   rm -rf "$venv"
   if ! "$system_python" -m venv --system-site-packages "$venv" >"$dir.venv.log" 2>&1 ||
-      ! (cd "$root" && TARNUTIL_JOBS=$jobs TARNUTIL_BUILD_ROOT=$out \
-        "$venv/bin/pip" install --no-build-isolation --no-index ./python) >>"$dir.venv.log" 2>&1; then
+      ! (cd "$root" && TARNUTIL_JOBS=$jobs TARNUTIL_BUILD_ROOT=$out "$venv/bin/pip" install \
+        --no-build-isolation --no-index ./python) >>"$dir.venv.log" 2>&1; then
     tail -n 40 "$dir.venv.log"
     echo "venv install: FAILED (log $dir.venv.log)"
     total_fail=$((total_fail + 1))

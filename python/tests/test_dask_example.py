@@ -37,6 +37,10 @@ def stand_in_coastlines(path):
     island = np.column_stack([110 + 0.8 * np.cos(angles), 20 + 0.5 * np.sin(angles)])
     features.append({"type": "Feature", "properties": {},
                      "geometry": {"type": "Polygon", "coordinates": [island.tolist()]}})
+    islets = [[(island * 0.1 + [99 + i, 16]).tolist()] for i in range(3)]
+    features.append({"type": "Feature", "properties": {},
+                     "geometry": {"type": "MultiPolygon", "coordinates": islets}})
+    features.append({"type": "Feature", "properties": {}, "geometry": None})
     path.write_text(json.dumps({"type": "FeatureCollection", "features": features}))
 
 
@@ -56,6 +60,8 @@ def test_two_worker_processes_match_one_process(tmp_path):
         stand_in_coastlines(coastlines)
     tracks = example.make_tracks(24, 500)
 
+    if not EXTRACT:
+        assert len(example.read_lines(coastlines)) == 12 + 1 + 3
     tiles, projected = example.run(coastlines, 7, tracks, 4, scheduler="sync")
     with distributed.LocalCluster(n_workers=2, threads_per_worker=1, processes=True,
                                   dashboard_address=None) as cluster, \

@@ -57,8 +57,8 @@ def bitmap(tmp_path_factory, mode):
 # same input, printed the tool's way.
 CASES = {
     "lcc": (["lcc"], rows_text(LON, LAT), lambda: rows_text(X, Y)),
-    "lcc units": (["lcc", "-u"], rows_text(LON * 86400, LAT * 86400),
-                  lambda: rows_text(*tarnutil.lcc_forward(LON * 86400, LAT * 86400, degrees=False))),
+    "lcc units": (["lcc", "-u"], rows_text(*GEO_UNITS[:2]),
+                  lambda: rows_text(*tarnutil.lcc_forward(*GEO_UNITS[:2], degrees=False))),
     "lcc inverse": (["lcc", "-i"], rows_text(X, Y), lambda: rows_text(*tarnutil.lcc_inverse(X, Y))),
     "lcc inverse units": (["lcc", "-i", "-u"], rows_text(X, Y),
                           lambda: rows_text(*tarnutil.lcc_inverse(X, Y, degrees=False))),
