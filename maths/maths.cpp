@@ -71,6 +71,14 @@ double NearestInteger(double v) {
   return (v + shifter) - shifter;
 }
 
+// The integer nearest w >= 0, halves up, for a table index: w + 0.5 would
+// round just below 1/2 (0.5 - 2^-54) up to 1, a table point more than twice
+// the argument, and the remainder argument - point would not be exact.
+int NearestIndex(double w) {
+  const int i = static_cast<int>(w);
+  return i + static_cast<int>(w - static_cast<double>(i) >= 0.5);
+}
+
 // v * 2^e for |e| <= 2000, exact unless the result leaves the normal range.
 double ScaleByPow2(double v, int e) {
   auto pow2 = [](int k) {
@@ -199,7 +207,7 @@ constexpr double cosC6 = -1.0 / 720.0;
 // is exactly the negation or rotation the branches would have computed,
 // since rounding is symmetric.
 Dd SinQuadrant(Dd r, int q) {
-  const int aj = static_cast<int>(Abs(r.hi) * 256.0 + 0.5);
+  const int aj = NearestIndex(Abs(r.hi) * 256.0);
   const int j = r.hi < 0.0 ? -aj : aj;
   const double* row = &sinCosTable256[4 * (j + 202)];
   const int odd = q & 1;
@@ -243,7 +251,7 @@ constexpr double atanC9 = 1.0 / 9.0;
 // atan(z) for 0 <= z <= 1 (+ tiny), unrounded: atan(c) + atan(u) with
 // c = j/128 the nearest table point and u = (z - c) / (1 + z c), |u| <= 2^-8.
 Dd AtanUnit(Dd z) {
-  const int j = static_cast<int>(z.hi * 128.0 + 0.5);
+  const int j = NearestIndex(z.hi * 128.0);
   const double c = static_cast<double>(j) * 0x1p-7;
   const Dd num = {z.hi - c, z.lo};  // exact difference
   const Dd zc = TwoProd(z.hi, c);
@@ -255,6 +263,41 @@ Dd AtanUnit(Dd z) {
   const Dd h = TwoSum(atanTable128[2 * j], u.hi);
   const double lo = ((h.lo + atanTable128[2 * j + 1]) + u.lo) + u.hi * poly;
   return {h.hi, lo};
+}
+
+// The arctangent's first phase: (base + sg atan(small / big)) rounded,
+// when 1/8 <= small / big <= 1 and the rounding test decides; false
+// otherwise. atan(small / big) = atan(c) + atan(u) with c = j/512 nearest
+// the quotient and u = (small - c big) / (big + c small): c has at most 10
+// bits and big splits into 44 and 9 bits, so both products c big are exact
+// and the numerator's leading difference cancels exactly. No double-double
+// division: u carries at most 4 roundings (2^-51 relative) and |u| < 2^-10,
+// so its share of the error is below 2^-61 absolute; the rest (series to
+// u^7, table, sums) stays below 2^-80 relative. The caller keeps both
+// arguments far inside the double range.
+bool AtanFirstPhase(double small, double big, Dd base, double sg, double& out) {
+  const double ratio = small / big;  // picks the table point only
+  if (!(ratio >= 0.125)) return false;
+  const int j = static_cast<int>(ratio * 512.0 + 0.5);
+  const double c = static_cast<double>(j) * 0x1p-9;
+  std::uint64_t bits = 0;
+  std::memcpy(&bits, &big, sizeof bits);
+  bits &= ~static_cast<std::uint64_t>(0x1FF);
+  double bigHead = 0.0;
+  std::memcpy(&bigHead, &bits, sizeof bigHead);
+  const double num = (small - c * bigHead) - c * (big - bigHead);
+  const double q = num / (big + c * small);
+  const double q2 = q * q;
+  const double tail = (q * q2) * (atanC3 + q2 * (atanC5 + q2 * atanC7));
+  const double* a = &atanTable512[2 * (j - 64)];
+  const Dd s1 = TwoSum(base.hi, sg * a[0]);
+  const Dd s2 = TwoSum(s1.hi, sg * q);
+  const double lo = ((s1.lo + s2.lo) + (base.lo + sg * a[1])) + sg * tail;
+  const double err = Abs(q) * 0x1p-50 + Abs(s2.hi) * 0x1p-70;
+  const double up = s2.hi + (lo + err);
+  const double down = s2.hi + (lo - err);
+  out = up;
+  return up == down;
 }
 
 // b - a for double-doubles with |b| > |a|, unrounded.
@@ -469,6 +512,15 @@ double Atan(double x) {
   if (x == 0.0 || IsNaN(x)) return x;
   const double ax = Abs(x);
   double y = 0.0;
+  {
+    // atan(ax) = pi/2 - atan(1/ax) past 1, chosen by factors of 0 and +-1.
+    const double wide = static_cast<double>(ax > 1.0);
+    const double small = ax > 1.0 ? 1.0 : ax;
+    const double big = ax > 1.0 ? ax : 1.0;
+    if (AtanFirstPhase(small, big, {wide * pio2Dd1, wide * pio2Dd2}, 1.0 - 2.0 * wide, y)) {
+      return FlipSign(y, x < 0.0);
+    }
+  }
   if (ax <= 1.0) {
     const Dd v = AtanUnit({ax, 0.0});
     y = v.hi + v.lo;
@@ -501,9 +553,19 @@ double Atan2(double y, double x) {
       v = negX ? piDd1 : 0.0;
     }
   } else {
+    const double big = ay > ax ? ay : ax;
+    if (big > 0x1p-500 && big < 0x1p500) {
+      // atan(ay/ax), pi - atan(ay/ax), pi/2 - atan(ax/ay), pi/2 + atan(ax/ay).
+      static constexpr double baseHi[4] = {0.0, piDd1, pio2Dd1, pio2Dd1};
+      static constexpr double baseLo[4] = {0.0, piDd2, pio2Dd2, pio2Dd2};
+      static constexpr double turn[4] = {1.0, -1.0, -1.0, 1.0};
+      const int swap = ay > ax;
+      const int k = 2 * swap + static_cast<int>(negX);
+      const double small = swap ? ax : ay;
+      if (AtanFirstPhase(small, big, {baseHi[k], baseLo[k]}, turn[k], v)) return FlipSign(v, negY);
+    }
     // Bring the larger magnitude near 1 so the quotient's error term stays
     // in range.
-    const double big = ay > ax ? ay : ax;
     if (big > 0x1p500) {
       ay *= 0x1p-600;
       ax *= 0x1p-600;

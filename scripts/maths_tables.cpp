@@ -160,6 +160,8 @@ void WriteTables(const char* path) {
   }
   WriteLogTable(f);
   PrintArray(f, "atan(j / 128), j = 0..128.", "atanTable128", DoubleDoubleTable(mpfr_atan, 0, 128, 128));
+  PrintArray(f, "atan(j / 512), j = 64..512: the arctangent's first phase.", "atanTable512",
+             DoubleDoubleTable(mpfr_atan, 64, 512, 512));
   PrintArray(f, "log(j / 128), j = 96..192.", "logTable128", DoubleDoubleTable(mpfr_log, 96, 192, 128));
   PrintArray(f, "2^(j / 128), j = 0..127.", "exp2Table128", DoubleDoubleTable(Exp2, 0, 127, 128));
   std::fclose(f);
@@ -295,11 +297,29 @@ void WriteCases(const char* path) {
       args.push_back({1.0, 0});
       args.push_back({-0x1p60, 0});
       args.push_back({0x1p-27, 0});
+      // Where the first phase hands over, and midpoints between its table
+      // points, where the nearest point changes.
+      // Just below half the first table step, where a rounded index would
+      // pick the point twice the argument.
+      args.push_back({0x1.fffffffffffffp-9, 0});
+      args.push_back({0.125, 0});
+      args.push_back({std::nextafter(0.125, 0.0), 0});
+      args.push_back({8.0, 0});
+      args.push_back({std::nextafter(8.0, 16.0), 0});
+      for (int j = 64; j < 512; j += 64) {
+        const double mid = (2 * j + 1) * 0x1p-10;
+        args.push_back({mid, 0});
+        args.push_back({-1.0 / mid, 0});
+      }
     } else if (fn == fAtan2) {
       args.push_back({1.0, -1.0});
       args.push_back({-3.0, -0x1p-40});
       args.push_back({0x1p-40, -5.0});
       args.push_back({-1e300, 1e-300});
+      args.push_back({1.0, 8.0});
+      args.push_back({-0x1.0000000000001p-3, -1.0});
+      args.push_back({0x1.9p-1, 1.0});
+      args.push_back({3.0, -0x1.9p-1 * 3.0});
     } else if (fn == fPow) {
       for (double e : powExps) {
         args.push_back({std::nextafter(1.0, 2.0), e});
