@@ -489,6 +489,19 @@ double Cos(double x) {
   return FlipSign(v.hi + v.lo, (q & 2) != 0);
 }
 
+void SinCos(double x, double& sine, double& cosine) {
+  if (IsNaN(x) || IsInf(x)) {
+    sine = cosine = IsNaN(x) ? x : quietNaN;
+    return;
+  }
+  Dd r{};
+  const int q = Reduce(Abs(x), r);
+  const Dd s = SinQuadrant(r, q);
+  const Dd c = SinQuadrant(r, q + 1);
+  sine = x == 0.0 ? x : FlipSign(s.hi + s.lo, ((q & 2) != 0) != (x < 0.0));
+  cosine = FlipSign(c.hi + c.lo, ((q + 1) & 2) != 0);
+}
+
 double Tan(double x) {
   if (x == 0.0 || IsNaN(x)) return x;
   if (IsInf(x)) return quietNaN;

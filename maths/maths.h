@@ -21,6 +21,9 @@ double Sin(double x);
 double Cos(double x);
 double Tan(double x);
 
+// Sin(x) and Cos(x), bit for bit, sharing one reduction.
+void SinCos(double x, double& sine, double& cosine);
+
 // In [-pi/2, pi/2]; atan(+-inf) = +-pi/2 rounded.
 double Atan(double x);
 
