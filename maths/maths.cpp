@@ -439,7 +439,10 @@ struct ExpParts {
   int m;
 };
 
-ExpParts ExpUnrounded(Dd z) {
+// With exactProduct false, th * rh is rounded instead of split exactly: at
+// |r| <= 2^-8.5 that costs at most 2^-61.5 relative (expFirstPhaseEps).
+template <bool exactProduct>
+ExpParts ExpEvaluate(Dd z) {
   const double k = NearestInteger(z.hi * inv128Ln2);
   const double r1 = z.hi - k * ln2By128Part1;  // exact
   const Dd rs = TwoSum(r1, -(k * ln2By128Part2));
@@ -454,10 +457,14 @@ ExpParts ExpUnrounded(Dd z) {
   const int m = static_cast<int>((ki - j) / 128);
   const double th = exp2Table128[2 * j];
   const double tl = exp2Table128[2 * j + 1];
-  const Dd a = TwoProd(th, rh);
+  const Dd a = exactProduct ? TwoProd(th, rh) : Dd{th * rh, 0.0};
   const Dd h = TwoSum(th, a.hi);
   const double lo = (((h.lo + a.lo) + tl) + tl * rh) + th * (r.lo + p);
   return {{h.hi, lo}, m};
+}
+
+ExpParts ExpUnrounded(Dd z) {
+  return ExpEvaluate<true>(z);
 }
 
 // exp(z) rounded, for |z.hi| <= 746.
@@ -466,8 +473,8 @@ double ExpRounded(Dd z) {
   return ScaleByPow2(e.v.hi + e.v.lo, e.m);
 }
 
-// Relative bound of ExpUnrounded with a wide margin.
-constexpr double expEps = 0x1p-62;
+// Relative bound of ExpEvaluate<false> (2^-61.4), with a margin of 2.
+constexpr double expFirstPhaseEps = 0x1.8p-61;
 
 }  // namespace
 
@@ -625,8 +632,8 @@ double Pow(double x, double y) {
     const Dd z0 = TwoProd(y, l.hi);
     if (Abs(z0.hi) < 700.0) {
       const Dd z = FastTwoSum(z0.hi, z0.lo + y * l.lo);
-      const ExpParts e = ExpUnrounded(z);
-      const double eps = Abs(z.hi) * (logFirstPhaseEps * 1.0001) + expEps;
+      const ExpParts e = ExpEvaluate<false>(z);
+      const double eps = Abs(z.hi) * (logFirstPhaseEps * 1.0001) + expFirstPhaseEps;
       double v = 0.0;
       if (RoundsTo(e.v, eps, v)) return ScaleByPow2(v, e.m);
     }
