@@ -27,8 +27,8 @@ Args Make(double xLo, double xHi, double yLo, double yHi, std::uint64_t seed) {
   bench::Rng rng(seed);
   Args a;
   for (std::size_t i = 0; i < argumentCount; ++i) {
-    a.x.push_back(rng.Range(xLo, xHi));
-    a.y.push_back(rng.Range(yLo, yHi));
+    a.x.push_back(rng.Real(xLo, xHi));
+    a.y.push_back(rng.Real(yLo, yHi));
   }
   return a;
 }

@@ -19,8 +19,10 @@ void Lambert_Projct_LL2XY(double lon, double lat, double& x, double& y) {
   // Degrees first, then the offset from the central meridian, then the cone
   // factor: keeps the central meridian at exactly zero.
   const double theta = (lon * unitToDeg - lambda0) * nDeg2rad;
-  y = rho0 - rho * maths::Cos(theta);
-  x = rho * maths::Sin(theta);
+  double sinTheta = 0.0, cosTheta = 0.0;
+  maths::SinCos(theta, sinTheta, cosTheta);
+  y = rho0 - rho * cosTheta;
+  x = rho * sinTheta;
 }
 
 void Lambert_Projct_XY2LL(double x, double y, double& lon, double& lat) {

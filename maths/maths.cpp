@@ -71,6 +71,14 @@ double NearestInteger(double v) {
   return (v + shifter) - shifter;
 }
 
+// The integer nearest w >= 0, halves up, for a table index: w + 0.5 would
+// round just below 1/2 (0.5 - 2^-54) up to 1, a table point more than twice
+// the argument, and the remainder argument - point would not be exact.
+int NearestIndex(double w) {
+  const int i = static_cast<int>(w);
+  return i + static_cast<int>(w - static_cast<double>(i) >= 0.5);
+}
+
 // v * 2^e for |e| <= 2000, exact unless the result leaves the normal range.
 double ScaleByPow2(double v, int e) {
   auto pow2 = [](int k) {
@@ -161,10 +169,8 @@ int IntegerMod4(double k) {
 // Reduces |x| (finite, positive) to r in about [-pi/4, pi/4]; returns the
 // quadrant k mod 4.
 int Reduce(double x, Dd& r) {
-  if (x <= quarterPiDown) {
-    r = {x, 0.0};
-    return 0;
-  }
+  // Below pi/4 the quotient rounds to 0 and the reduction returns x
+  // exactly: no branch for it.
   if (x < 0x1p25) {
     const double k = NearestInteger(x * twoOverPi);
     r = ReduceSmall({x, 0.0}, k);
@@ -193,48 +199,32 @@ constexpr double sinC7 = -1.0 / 5040.0;
 constexpr double cosC4 = 1.0 / 24.0;
 constexpr double cosC6 = -1.0 / 720.0;
 
-// sin(a + t) and cos(a + t) from the table entry nearest r: a = j/256, so
-// |t| <= 2^-9 and the series terms past t need double precision only.
-struct SinCosParts {
-  Dd s;       // sin(a)
-  Dd c;       // cos(a)
-  double th;  // t = th + tl
-  double tl;
-  double sinT;  // sin(t) / t - 1
-  double cosT;  // cos(t) - 1
-};
-
-SinCosParts Expand(Dd r) {
-  SinCosParts p;
-  const int j = static_cast<int>(r.hi * 256.0 + 0.5);
-  p.s = {sinTable256[2 * j], sinTable256[2 * j + 1]};
-  p.c = {cosTable256[2 * j], cosTable256[2 * j + 1]};
-  p.th = r.hi - static_cast<double>(j) * 0x1p-8;  // exact
-  p.tl = r.lo;
-  const double t2 = p.th * p.th;
-  p.sinT = t2 * (sinC3 + t2 * (sinC5 + t2 * sinC7));
+// sin(r + q pi/2) for |r| <= pi/4 + tiny, unrounded, from the table row of
+// a = j/256 nearest r: sin(a + t) = sin a cos t + cos a sin t, and an odd
+// quadrant turns the row (sin a, cos a) into (cos a, -sin a). The sign of r
+// and the quadrant pick table entries and factors of +-1 instead of
+// branches, which random angles would mispredict half the time; the result
+// is exactly the negation or rotation the branches would have computed,
+// since rounding is symmetric.
+Dd SinQuadrant(Dd r, int q) {
+  const int aj = NearestIndex(Abs(r.hi) * 256.0);
+  const int j = r.hi < 0.0 ? -aj : aj;
+  const double* row = &sinCosTable256[4 * (j + 202)];
+  const int odd = q & 1;
+  const double turn = 1.0 - 2.0 * odd;  // -1 for an odd quadrant
+  const double sh = row[2 * odd];
+  const double sl = row[2 * odd + 1];
+  const double ch = row[2 - 2 * odd] * turn;
+  const double cl = row[3 - 2 * odd] * turn;
+  const double th = r.hi - static_cast<double>(j) * 0x1p-8;  // exact
+  const double tl = r.lo;
+  const double t2 = th * th;
+  const double sinT = t2 * (sinC3 + t2 * (sinC5 + t2 * sinC7));  // sin(t) / t - 1
   // tl is small against r, not against th: its share of t^2 / 2 counts.
-  p.cosT = t2 * (-0.5 + t2 * (cosC4 + t2 * cosC6)) - p.th * p.tl;
-  return p;
-}
-
-// sin(r) for 0 <= r <= pi/4 + tiny, unrounded.
-Dd SinPositive(Dd r) {
-  const SinCosParts p = Expand(r);
-  const Dd ct = TwoProd(p.c.hi, p.th);
-  const Dd h = TwoSum(p.s.hi, ct.hi);
-  const double lo = ((((h.lo + ct.lo) + p.s.lo) + p.c.hi * p.tl) + p.c.lo * p.th) +
-                    (p.s.hi * p.cosT + ct.hi * p.sinT);
-  return {h.hi, lo};
-}
-
-// cos(r) for 0 <= r <= pi/4 + tiny, unrounded.
-Dd CosPositive(Dd r) {
-  const SinCosParts p = Expand(r);
-  const Dd st = TwoProd(p.s.hi, p.th);
-  const Dd h = TwoSum(p.c.hi, -st.hi);
-  const double lo = ((((h.lo - st.lo) + p.c.lo) - p.s.hi * p.tl) - p.s.lo * p.th) +
-                    (p.c.hi * p.cosT - st.hi * p.sinT);
+  const double cosT = t2 * (-0.5 + t2 * (cosC4 + t2 * cosC6)) - th * tl;  // cos(t) - 1
+  const Dd ct = TwoProd(ch, th);
+  const Dd h = TwoSum(sh, ct.hi);
+  const double lo = ((((h.lo + ct.lo) + sl) + ch * tl) + cl * th) + (sh * cosT + ct.hi * sinT);
   return {h.hi, lo};
 }
 
@@ -242,12 +232,13 @@ Dd Negate(Dd a) {
   return {-a.hi, -a.lo};
 }
 
-// sin(r) or cos(r) for |r| <= pi/4 + tiny.
-Dd SinReduced(Dd r) {
-  return r.hi < 0.0 ? Negate(SinPositive(Negate(r))) : SinPositive(r);
-}
-Dd CosReduced(Dd r) {
-  return r.hi < 0.0 ? CosPositive(Negate(r)) : CosPositive(r);
+// v with its sign flipped when flip is set.
+double FlipSign(double v, bool flip) {
+  std::uint64_t bits = 0;
+  std::memcpy(&bits, &v, sizeof bits);
+  bits ^= static_cast<std::uint64_t>(flip) << 63;
+  std::memcpy(&v, &bits, sizeof v);
+  return v;
 }
 
 // ---- arctangent ----
@@ -260,7 +251,7 @@ constexpr double atanC9 = 1.0 / 9.0;
 // atan(z) for 0 <= z <= 1 (+ tiny), unrounded: atan(c) + atan(u) with
 // c = j/128 the nearest table point and u = (z - c) / (1 + z c), |u| <= 2^-8.
 Dd AtanUnit(Dd z) {
-  const int j = static_cast<int>(z.hi * 128.0 + 0.5);
+  const int j = NearestIndex(z.hi * 128.0);
   const double c = static_cast<double>(j) * 0x1p-7;
   const Dd num = {z.hi - c, z.lo};  // exact difference
   const Dd zc = TwoProd(z.hi, c);
@@ -272,6 +263,41 @@ Dd AtanUnit(Dd z) {
   const Dd h = TwoSum(atanTable128[2 * j], u.hi);
   const double lo = ((h.lo + atanTable128[2 * j + 1]) + u.lo) + u.hi * poly;
   return {h.hi, lo};
+}
+
+// The arctangent's first phase: (base + sg atan(small / big)) rounded,
+// when 1/8 <= small / big <= 1 and the rounding test decides; false
+// otherwise. atan(small / big) = atan(c) + atan(u) with c = j/512 nearest
+// the quotient and u = (small - c big) / (big + c small): c has at most 10
+// bits and big splits into 44 and 9 bits, so both products c big are exact
+// and the numerator's leading difference cancels exactly. No double-double
+// division: u carries at most 4 roundings (2^-51 relative) and |u| < 2^-10,
+// so its share of the error is below 2^-61 absolute; the rest (series to
+// u^7, table, sums) stays below 2^-80 relative. The caller keeps both
+// arguments far inside the double range.
+bool AtanFirstPhase(double small, double big, Dd base, double sg, double& out) {
+  const double ratio = small / big;  // picks the table point only
+  if (!(ratio >= 0.125)) return false;
+  const int j = static_cast<int>(ratio * 512.0 + 0.5);
+  const double c = static_cast<double>(j) * 0x1p-9;
+  std::uint64_t bits = 0;
+  std::memcpy(&bits, &big, sizeof bits);
+  bits &= ~static_cast<std::uint64_t>(0x1FF);
+  double bigHead = 0.0;
+  std::memcpy(&bigHead, &bits, sizeof bigHead);
+  const double num = (small - c * bigHead) - c * (big - bigHead);
+  const double q = num / (big + c * small);
+  const double q2 = q * q;
+  const double tail = (q * q2) * (atanC3 + q2 * (atanC5 + q2 * atanC7));
+  const double* a = &atanTable512[2 * (j - 64)];
+  const Dd s1 = TwoSum(base.hi, sg * a[0]);
+  const Dd s2 = TwoSum(s1.hi, sg * q);
+  const double lo = ((s1.lo + s2.lo) + (base.lo + sg * a[1])) + sg * tail;
+  const double err = Abs(q) * 0x1p-50 + Abs(s2.hi) * 0x1p-70;
+  const double up = s2.hi + (lo + err);
+  const double down = s2.hi + (lo - err);
+  out = up;
+  return up == down;
 }
 
 // b - a for double-doubles with |b| > |a|, unrounded.
@@ -330,6 +356,74 @@ Dd LogPositive(double x) {
   return {h.hi, lo};
 }
 
+// ---- first phases ----
+//
+// A first phase evaluates in plain double after an exact reduction,
+// giving hi + lo within a proved relative bound of the exact value; when
+// every value in that interval rounds to the same double (the rounding
+// test of Ziv, 1991), that double is the correctly rounded result, so it is
+// exactly what the double-double evaluation would have returned. Otherwise
+// (a few calls in a hundred) the double-double evaluation decides.
+
+// The double every value within eps |v.hi| of v.hi + v.lo rounds to, if
+// there is one. The caller's eps carries a margin of at least 2 over the
+// bound, which covers the rounding of v.lo +- err.
+bool RoundsTo(Dd v, double eps, double& out) {
+  const double err = Abs(v.hi) * eps;
+  const double up = v.hi + (v.lo + err);
+  const double down = v.hi + (v.lo - err);
+  out = up;
+  return up == down;
+}
+
+constexpr double log1pC3 = 1.0 / 3.0;
+constexpr double log1pC4 = -1.0 / 4.0;
+constexpr double log1pC5 = 1.0 / 5.0;
+constexpr double log1pC6 = -1.0 / 6.0;
+constexpr double log1pC7 = 1.0 / 7.0;
+constexpr double log1pC8 = -1.0 / 8.0;
+
+// Relative bound of LogFirstPhase: 2^-60.1 at worst (just outside the two
+// intervals next to 1, where |log x| >= 2^-9 and the last additions of
+// terms near r^2 / 2 <= 2^-17.8 round), doubled.
+constexpr double logFirstPhaseEps = 0x1p-59;
+
+// log(x) for finite x > 0, unrounded, within logFirstPhaseEps: x = 2^e z
+// with z in [0.75, 1.5) taken by integer work (no branch on the interval),
+// then log z = -log(1/c) + log1p(r) with r = z (1/c) - 1 exact: 1/c has 12
+// bits and z splits into 41 and 12 bits, so both products are exact.
+// |r| < 2^-8 and log1p takes its series to r^8.
+Dd LogFirstPhase(double x) {
+  int e = 0;
+  if (x < 0x1p-1022) {
+    x *= 0x1p54;
+    e = -54;
+  }
+  std::uint64_t ix = 0;
+  std::memcpy(&ix, &x, sizeof ix);
+  const std::uint64_t tmp = ix - 0x3FE8000000000000ull;  // 0.75
+  e += static_cast<int>(static_cast<std::int64_t>(tmp) >> 52);
+  const int i = static_cast<int>((tmp >> 44) & 255u);
+  const std::uint64_t iz = ix - (tmp & 0xFFF0000000000000ull);
+  const std::uint64_t izh = iz & ~static_cast<std::uint64_t>(0xFFF);
+  double z = 0.0, zh = 0.0;
+  std::memcpy(&z, &iz, sizeof z);
+  std::memcpy(&zh, &izh, sizeof zh);
+  const double zl = z - zh;  // exact
+  const double* row = &logFastTable256[4 * i];
+  const Dd r = TwoSum(zh * row[0] - 1.0, zl * row[0]);  // exact
+  const double rh = r.hi;
+  const double r2 = rh * rh;
+  const double cubic =
+      (rh * r2) *
+      (log1pC3 + rh * (log1pC4 + rh * (log1pC5 + rh * (log1pC6 + rh * (log1pC7 + rh * log1pC8)))));
+  const double ed = static_cast<double>(e);
+  const Dd s1 = TwoSum(ed * ln2Part1, row[1]);  // e * ln2Part1 is exact
+  const Dd s2 = TwoSum(s1.hi, rh);
+  const double small = ((ed * ln2Part2 + row[2]) + (s1.lo + s2.lo)) + (r.lo - rh * r.lo);
+  return {s2.hi, small + (cubic - 0.5 * r2)};
+}
+
 constexpr double expC2 = 0.5;
 constexpr double expC3 = 1.0 / 6.0;
 constexpr double expC4 = 1.0 / 24.0;
@@ -337,9 +431,18 @@ constexpr double expC5 = 1.0 / 120.0;
 constexpr double expC6 = 1.0 / 720.0;
 constexpr double expC7 = 1.0 / 5040.0;
 
-// exp(z) rounded, for |z.hi| <= 746: z = (128 m + j) ln2/128 + r with
-// |r| <= ln2/256, exp(z) = 2^m 2^(j/128) exp(r) (Tang).
-double ExpRounded(Dd z) {
+// exp(z) = 2^m (hi + lo), unrounded, for |z.hi| <= 746: z = (128 m + j)
+// ln2/128 + r with |r| <= ln2/256, exp(z) = 2^m 2^(j/128) exp(r) (Tang).
+// Relative error below 2^-66: the rounding of terms near r^2 / 2 <= 2^-18.
+struct ExpParts {
+  Dd v;
+  int m;
+};
+
+// With exactProduct false, th * rh is rounded instead of split exactly: at
+// |r| <= 2^-8.5 that costs at most 2^-61.5 relative (expFirstPhaseEps).
+template <bool exactProduct>
+ExpParts ExpEvaluate(Dd z) {
   const double k = NearestInteger(z.hi * inv128Ln2);
   const double r1 = z.hi - k * ln2By128Part1;  // exact
   const Dd rs = TwoSum(r1, -(k * ln2By128Part2));
@@ -354,11 +457,24 @@ double ExpRounded(Dd z) {
   const int m = static_cast<int>((ki - j) / 128);
   const double th = exp2Table128[2 * j];
   const double tl = exp2Table128[2 * j + 1];
-  const Dd a = TwoProd(th, rh);
+  const Dd a = exactProduct ? TwoProd(th, rh) : Dd{th * rh, 0.0};
   const Dd h = TwoSum(th, a.hi);
   const double lo = (((h.lo + a.lo) + tl) + tl * rh) + th * (r.lo + p);
-  return ScaleByPow2(h.hi + lo, m);
+  return {{h.hi, lo}, m};
 }
+
+ExpParts ExpUnrounded(Dd z) {
+  return ExpEvaluate<true>(z);
+}
+
+// exp(z) rounded, for |z.hi| <= 746.
+double ExpRounded(Dd z) {
+  const ExpParts e = ExpUnrounded(z);
+  return ScaleByPow2(e.v.hi + e.v.lo, e.m);
+}
+
+// Relative bound of ExpEvaluate<false> (2^-61.4), with a margin of 2.
+constexpr double expFirstPhaseEps = 0x1.8p-61;
 
 }  // namespace
 
@@ -367,38 +483,64 @@ double Sin(double x) {
   if (IsInf(x)) return quietNaN;
   Dd r{};
   const int q = Reduce(Abs(x), r);
-  Dd v = (q & 1) ? CosReduced(r) : SinReduced(r);
-  if (q & 2) v = Negate(v);
-  const double y = v.hi + v.lo;
-  return x < 0.0 ? -y : y;
+  const Dd v = SinQuadrant(r, q);
+  return FlipSign(v.hi + v.lo, ((q & 2) != 0) != (x < 0.0));
 }
 
 double Cos(double x) {
   if (IsNaN(x)) return x;
   if (IsInf(x)) return quietNaN;
   Dd r{};
+  const int q = Reduce(Abs(x), r) + 1;
+  const Dd v = SinQuadrant(r, q);
+  return FlipSign(v.hi + v.lo, (q & 2) != 0);
+}
+
+void SinCos(double x, double& sine, double& cosine) {
+  if (IsNaN(x) || IsInf(x)) {
+    sine = cosine = IsNaN(x) ? x : quietNaN;
+    return;
+  }
+  Dd r{};
   const int q = Reduce(Abs(x), r);
-  Dd v = (q & 1) ? SinReduced(r) : CosReduced(r);
-  if (((q + 1) & 2) != 0) v = Negate(v);
-  return v.hi + v.lo;
+  const Dd s = SinQuadrant(r, q);
+  const Dd c = SinQuadrant(r, q + 1);
+  sine = x == 0.0 ? x : FlipSign(s.hi + s.lo, ((q & 2) != 0) != (x < 0.0));
+  cosine = FlipSign(c.hi + c.lo, ((q + 1) & 2) != 0);
 }
 
 double Tan(double x) {
   if (x == 0.0 || IsNaN(x)) return x;
   if (IsInf(x)) return quietNaN;
-  Dd r{};
-  const int q = Reduce(Abs(x), r);
-  const Dd s = SinReduced(r);
-  const Dd c = CosReduced(r);
-  const Dd v = (q & 1) ? Negate(Divide(c, s)) : Divide(s, c);
-  const double y = v.hi + v.lo;
-  return x < 0.0 ? -y : y;
+  const double ax = Abs(x);
+  Dd v{};
+  if (ax <= quarterPiDown) {
+    // The projection's arguments: no reduction, no quadrant.
+    v = Divide(SinQuadrant({ax, 0.0}, 0), SinQuadrant({ax, 0.0}, 1));
+  } else {
+    Dd r{};
+    const int q = Reduce(ax, r);
+    // An odd quadrant gives -cos r / sin r.
+    const Dd s = SinQuadrant(r, 0);
+    const Dd c = SinQuadrant(r, 1);
+    v = (q & 1) ? Negate(Divide(c, s)) : Divide(s, c);
+  }
+  return FlipSign(v.hi + v.lo, x < 0.0);
 }
 
 double Atan(double x) {
   if (x == 0.0 || IsNaN(x)) return x;
   const double ax = Abs(x);
   double y = 0.0;
+  {
+    // atan(ax) = pi/2 - atan(1/ax) past 1, chosen by factors of 0 and +-1.
+    const double wide = static_cast<double>(ax > 1.0);
+    const double small = ax > 1.0 ? 1.0 : ax;
+    const double big = ax > 1.0 ? ax : 1.0;
+    if (AtanFirstPhase(small, big, {wide * pio2Dd1, wide * pio2Dd2}, 1.0 - 2.0 * wide, y)) {
+      return FlipSign(y, x < 0.0);
+    }
+  }
   if (ax <= 1.0) {
     const Dd v = AtanUnit({ax, 0.0});
     y = v.hi + v.lo;
@@ -431,9 +573,19 @@ double Atan2(double y, double x) {
       v = negX ? piDd1 : 0.0;
     }
   } else {
+    const double big = ay > ax ? ay : ax;
+    if (big > 0x1p-500 && big < 0x1p500) {
+      // atan(ay/ax), pi - atan(ay/ax), pi/2 - atan(ax/ay), pi/2 + atan(ax/ay).
+      static constexpr double baseHi[4] = {0.0, piDd1, pio2Dd1, pio2Dd1};
+      static constexpr double baseLo[4] = {0.0, piDd2, pio2Dd2, pio2Dd2};
+      static constexpr double turn[4] = {1.0, -1.0, -1.0, 1.0};
+      const int swap = ay > ax;
+      const int k = 2 * swap + static_cast<int>(negX);
+      const double small = swap ? ax : ay;
+      if (AtanFirstPhase(small, big, {baseHi[k], baseLo[k]}, turn[k], v)) return FlipSign(v, negY);
+    }
     // Bring the larger magnitude near 1 so the quotient's error term stays
     // in range.
-    const double big = ay > ax ? ay : ax;
     if (big > 0x1p500) {
       ay *= 0x1p-600;
       ax *= 0x1p-600;
@@ -459,6 +611,8 @@ double Log(double x) {
   if (x < 0.0) return quietNaN;
   if (x == 0.0) return -infinity;
   if (x == infinity) return x;
+  double y = 0.0;
+  if (RoundsTo(LogFirstPhase(x), logFirstPhaseEps, y)) return y;
   const Dd v = LogPositive(x);
   return v.hi + v.lo;
 }
@@ -470,6 +624,20 @@ double Pow(double x, double y) {
   if (x == 0.0) return y > 0.0 ? 0.0 : infinity;
   if (IsInf(y)) return (x < 1.0) == (y > 0.0) ? 0.0 : infinity;
   if (x == infinity) return y > 0.0 ? infinity : 0.0;
+  {
+    // Within the normal range the scaling by 2^m is exact, so the test on
+    // the unscaled sum decides the result. The error of log x scales with
+    // y log x in the exponent.
+    const Dd l = LogFirstPhase(x);
+    const Dd z0 = TwoProd(y, l.hi);
+    if (Abs(z0.hi) < 700.0) {
+      const Dd z = FastTwoSum(z0.hi, z0.lo + y * l.lo);
+      const ExpParts e = ExpEvaluate<false>(z);
+      const double eps = Abs(z.hi) * (logFirstPhaseEps * 1.0001) + expFirstPhaseEps;
+      double v = 0.0;
+      if (RoundsTo(e.v, eps, v)) return ScaleByPow2(v, e.m);
+    }
+  }
   const Dd l = LogPositive(x);
   const Dd z0 = TwoProd(y, l.hi);
   if (z0.hi > 709.8) return infinity;

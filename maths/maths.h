@@ -7,7 +7,10 @@
 // rounds once: the result is the correctly rounded value except where the
 // exact value lies within the evaluation error (about 2^-70 relative) of a
 // rounding boundary; there it is still one of the two neighbours of the
-// exact value (faithful), and still the same everywhere.
+// exact value (faithful), and still the same everywhere. The logarithm,
+// power and arctangent first try a cheaper evaluation with a proved error
+// bound and keep its result only when the whole error interval rounds to
+// one double, which is then the value the double-double evaluation gives.
 #ifndef TARNUTIL_MATHS_MATHS_H
 #define TARNUTIL_MATHS_MATHS_H
 
@@ -20,6 +23,9 @@ namespace maths {
 double Sin(double x);
 double Cos(double x);
 double Tan(double x);
+
+// Sin(x) and Cos(x), bit for bit, sharing one reduction.
+void SinCos(double x, double& sine, double& cosine);
 
 // In [-pi/2, pi/2]; atan(+-inf) = +-pi/2 rounded.
 double Atan(double x);

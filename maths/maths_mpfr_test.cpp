@@ -146,6 +146,96 @@ const Domain domains[] = {{"sin", Fn::sin},   {"cos", Fn::cos},     {"tan", Fn::
                           {"atan", Fn::atan}, {"atan2", Fn::atan2}, {"log", Fn::log},
                           {"pow", Fn::pow}};
 
+// Errors of one function's results against MPFR.
+struct Tally {
+  std::uint64_t count = 0;
+  std::uint64_t wrong = 0;
+  double maxUlps = 0.0;
+};
+
+// The grid side: TARNUTIL_MATHS_GRID_SIDE, or a coarse grid for the suite.
+int GridSide() {
+  const char* env = std::getenv("TARNUTIL_MATHS_GRID_SIDE");
+  return env ? std::atoi(env) : 16;
+}
+
+// Every argument the projection (both ways) and the rhumb line's latitude
+// terms pass to the maths over the map's area, 70..140 degrees east and
+// 15..55 north, on a square grid, through the geodesy code's formulas.
+TEST(MathsGrid, ProjectionAndRhumbArgumentsCorrectlyRounded) {
+  namespace lc = tarnutil::detail::lambert;
+  namespace m = tarnutil::maths;
+  // The rhumb line's ellipsoid eccentricity (Krasovsky 1940).
+  constexpr double rhumbE = 0.081813334;
+  const int side = GridSide();
+  Tally tally[7];
+  mpfr_t exact, diff;
+  mpfr_init2(exact, 160);
+  mpfr_init2(diff, 160);
+  auto check = [&](Fn fn, double x, double y, double got) {
+    Exact(fn, exact, x, y);
+    const double want = mpfr_get_d(exact, MPFR_RNDN);
+    Tally& t = tally[static_cast<int>(fn)];
+    ++t.count;
+    if (got != want) ++t.wrong;
+    mpfr_sub_d(diff, exact, got, MPFR_RNDN);
+    const double ulp = std::nextafter(std::fabs(want), INFINITY) - std::fabs(want);
+    const double ulps = std::fabs(mpfr_get_d(diff, MPFR_RNDN)) / ulp;
+    if (ulps > t.maxUlps) t.maxUlps = ulps;
+    EXPECT_LT(ulps, 1.0) << std::hexfloat << x << ", " << y;
+    return got;
+  };
+  for (int i = 0; i < side; ++i) {
+    for (int k = 0; k < side; ++k) {
+      const double lonDeg = 70.0 + 70.0 * (i + 0.5) / side;
+      const double latDeg = 15.0 + 40.0 * (k + 0.5) / side;
+      // Forward.
+      const double phi = latDeg * lc::deg2rad;
+      const double a1 = lc::quarterPi - phi * 0.5;
+      const double bigT = check(Fn::tan, a1, 0.0, m::Tan(a1));
+      const double s = check(Fn::sin, phi, 0.0, m::Sin(phi));
+      const double q = (1.0 - s * lc::e) / (s * lc::e + 1.0);
+      const double t = bigT / check(Fn::pow, q, lc::eHalf, m::Pow(q, lc::eHalf));
+      const double rho = check(Fn::pow, t, lc::n, m::Pow(t, lc::n)) * lc::aF;
+      const double theta = (lonDeg - lc::lambda0) * lc::nDeg2rad;
+      const double y = lc::rho0 - rho * check(Fn::cos, theta, 0.0, m::Cos(theta));
+      const double x = rho * check(Fn::sin, theta, 0.0, m::Sin(theta));
+      // Inverse of that point, every pass.
+      const double d = lc::rho0 - y;
+      const double r2 = std::sqrt(d * d + x * x) * lc::nSign * lc::invAF;
+      const double ti = check(Fn::pow, r2, lc::invN, m::Pow(r2, lc::invN));
+      check(Fn::atan, x / d, 0.0, m::Atan(x / d));
+      double p = lc::halfPi - 2.0 * check(Fn::atan, ti, 0.0, m::Atan(ti));
+      for (int pass = 1; pass < lc::latitudePasses; ++pass) {
+        const double si = check(Fn::sin, p, 0.0, m::Sin(p));
+        const double qi = (1.0 - si * lc::e) / (si * lc::e + 1.0);
+        const double w = check(Fn::pow, qi, lc::eHalf, m::Pow(qi, lc::eHalf)) * ti;
+        const double next = lc::halfPi - 2.0 * check(Fn::atan, w, 0.0, m::Atan(w));
+        const bool settled = next == p;
+        p = next;
+        if (settled) break;
+      }
+      // The rhumb line's isometric latitude and radius, and the angle of
+      // the projected point.
+      const double l1 = (s + 1.0) / (1.0 - s);
+      const double l2 = (s * rhumbE + 1.0) / (1.0 - s * rhumbE);
+      check(Fn::log, l1, 0.0, m::Log(l1));
+      check(Fn::log, l2, 0.0, m::Log(l2));
+      check(Fn::cos, phi, 0.0, m::Cos(phi));
+      check(Fn::atan2, x, y, m::Atan2(x, y));
+    }
+  }
+  mpfr_clears(exact, diff, static_cast<mpfr_ptr>(nullptr));
+  for (const Domain& d : domains) {
+    const Tally& t = tally[static_cast<int>(d.fn)];
+    if (t.count == 0) continue;
+    const double share = 1.0 - static_cast<double>(t.wrong) / static_cast<double>(t.count);
+    std::printf("grid  %-6s %llu arguments: %.7f%% correctly rounded, largest error %.4f ulp\n",
+                d.name, static_cast<unsigned long long>(t.count), 100.0 * share, t.maxUlps);
+    EXPECT_GE(share, 0.9999) << d.name;
+  }
+}
+
 INSTANTIATE_TEST_SUITE_P(Functions, MathsSweep, ::testing::ValuesIn(domains),
                          [](const ::testing::TestParamInfo<Domain>& p) {
                            return std::string(p.param.name);

@@ -117,4 +117,23 @@ TEST(MathsHugeArguments, StayInRangeAndKeepSymmetry) {
   }
 }
 
+// The shared-reduction pair gives Sin's and Cos's bits, signed zeros and
+// NaNs included, in every quadrant and past the small reduction.
+TEST(MathsSinCos, SameBitsAsSinAndCos) {
+  constexpr double inf = std::numeric_limits<double>::infinity();
+  const double args[] = {0.0,   -0.0, 0x1p-1074, -0x1.fffffffffffffp-10, 0.7853981633974483,
+                         2.0,   -2.5, 4.0,       -5.5,                   1e6,
+                         0x1p25, -1e22, inf,     -inf,                   std::nan("")};
+  for (double x : args) {
+    SCOPED_TRACE(x);
+    double s = 0.0, c = 0.0;
+    m::SinCos(x, s, c);
+    const double wantS = m::Sin(x);
+    const double wantC = m::Cos(x);
+    EXPECT_EQ(UlpDistance(s, wantS), 0u);
+    EXPECT_EQ(UlpDistance(c, wantC), 0u);
+    EXPECT_EQ(std::signbit(s), std::signbit(wantS));
+  }
+}
+
 }  // namespace

@@ -77,6 +77,46 @@ std::vector<double> DoubleDoubleTable(Fn fn, int first, int last, int den) {
 
 int Exp2(mpfr_t y, const mpfr_t x, mpfr_rnd_t r) { return mpfr_exp2(y, x, r); }
 
+// The first phase of the logarithm: for each of 256 intervals of the
+// reduced argument z in [0.75, 1.5) (2^-9 wide below 1, 2^-8 above), a
+// 12-bit approximation of 1/c for the interval's centre c, so z * (1/c) - 1
+// is exact after one split of z, and -log(1/c) as a double-double. The two
+// intervals next to 1 take 1/c = 1: log z then carries no table term to
+// cancel against.
+void WriteLogTable(std::FILE* f) {
+  std::vector<double> inv, logs;
+  mpfr_t v, l;
+  mpfr_inits2(prec, v, l, static_cast<mpfr_ptr>(nullptr));
+  for (int i = 0; i < 256; ++i) {
+    const double lo = i < 128 ? 0.75 + i * 0x1p-9 : 1.0 + (i - 128) * 0x1p-8;
+    const double width = i < 128 ? 0x1p-9 : 0x1p-8;
+    double r = 1.0;
+    if (i != 127 && i != 128) {
+      mpfr_t c;
+      mpfr_init2(c, 12);
+      mpfr_set_d(v, lo + 0.5 * width, MPFR_RNDN);
+      mpfr_ui_div(c, 1, v, MPFR_RNDN);
+      r = mpfr_get_d(c, MPFR_RNDN);
+      mpfr_clear(c);
+    }
+    inv.push_back(r);
+    inv.push_back(0.0);
+    mpfr_set_d(v, r, MPFR_RNDN);
+    mpfr_log(l, v, MPFR_RNDN);
+    mpfr_neg(l, l, MPFR_RNDN);
+    std::vector<double> p = Split(l, {53, 53});
+    logs.push_back(p[0]);
+    logs.push_back(p[1]);
+  }
+  mpfr_clears(v, l, static_cast<mpfr_ptr>(nullptr));
+  std::vector<double> rows;
+  for (int i = 0; i < 256; ++i) {
+    rows.insert(rows.end(), {inv[2 * i], logs[2 * i], logs[2 * i + 1], 0.0});
+  }
+  PrintArray(f, "Logarithm intervals: (1/c to 12 bits, -log(1/c) hi, lo, 0) rows.", "logFastTable256",
+             rows);
+}
+
 void WriteTables(const char* path) {
   std::FILE* f = std::fopen(path, "w");
   if (!f) { std::perror(path); std::exit(1); }
@@ -106,9 +146,22 @@ void WriteTables(const char* path) {
                mpfr_get_d(t, MPFR_RNDN));
   mpfr_clears(c, t, static_cast<mpfr_ptr>(nullptr));
 
-  PrintArray(f, "sin(j / 256), j = 0..202.", "sinTable256", DoubleDoubleTable(mpfr_sin, 0, 202, 256));
-  PrintArray(f, "cos(j / 256), j = 0..202.", "cosTable256", DoubleDoubleTable(mpfr_cos, 0, 202, 256));
+  {
+    // One row per point, both signs, so the kernel needs neither a branch
+    // on the sign nor on the quadrant.
+    const std::vector<double> s = DoubleDoubleTable(mpfr_sin, -202, 202, 256);
+    const std::vector<double> co = DoubleDoubleTable(mpfr_cos, -202, 202, 256);
+    std::vector<double> rows;
+    for (std::size_t i = 0; i < s.size(); i += 2) {
+      rows.insert(rows.end(), {s[i], s[i + 1], co[i], co[i + 1]});
+    }
+    PrintArray(f, "sin(j / 256) and cos(j / 256) as (hi, lo, hi, lo) rows, j = -202..202.",
+               "sinCosTable256", rows);
+  }
+  WriteLogTable(f);
   PrintArray(f, "atan(j / 128), j = 0..128.", "atanTable128", DoubleDoubleTable(mpfr_atan, 0, 128, 128));
+  PrintArray(f, "atan(j / 512), j = 64..512: the arctangent's first phase.", "atanTable512",
+             DoubleDoubleTable(mpfr_atan, 64, 512, 512));
   PrintArray(f, "log(j / 128), j = 96..192.", "logTable128", DoubleDoubleTable(mpfr_log, 96, 192, 128));
   PrintArray(f, "2^(j / 128), j = 0..127.", "exp2Table128", DoubleDoubleTable(Exp2, 0, 127, 128));
   std::fclose(f);
@@ -219,6 +272,12 @@ void WriteCases(const char* path) {
       args.push_back({0.5, 0});
       args.push_back({1e22, 0});
       args.push_back({0x1p60, 0});
+      // Midpoints between table points, where the nearest point changes.
+      for (int j = 0; j < 202; j += 40) {
+        const double mid = (2 * j + 1) * 0x1p-9;
+        args.push_back({mid, 0});
+        args.push_back({-std::nextafter(mid, 0.0), 0});
+      }
     } else if (fn == fLog) {
       for (int k = 1; k <= 52; k += 3) {
         args.push_back({1.0 + std::ldexp(1.0, -k), 0});
@@ -227,16 +286,40 @@ void WriteCases(const char* path) {
       args.push_back({0x1p-1074, 0});
       args.push_back({0x1.fffffffffffffp1023, 0});
       args.push_back({2.0, 0});
+      // Interval edges of the first phase, and their neighbours below.
+      for (int i = 8; i < 256; i += 16) {
+        const double edge = i < 128 ? 0.75 + i * 0x1p-9 : 1.0 + (i - 128) * 0x1p-8;
+        args.push_back({edge, 0});
+        args.push_back({std::nextafter(edge, 0.0), 0});
+      }
     } else if (fn == fAtan) {
       args.push_back({0x1p-1074, 0});
       args.push_back({1.0, 0});
       args.push_back({-0x1p60, 0});
       args.push_back({0x1p-27, 0});
+      // Where the first phase hands over, and midpoints between its table
+      // points, where the nearest point changes.
+      // Just below half the first table step, where a rounded index would
+      // pick the point twice the argument.
+      args.push_back({0x1.fffffffffffffp-9, 0});
+      args.push_back({0.125, 0});
+      args.push_back({std::nextafter(0.125, 0.0), 0});
+      args.push_back({8.0, 0});
+      args.push_back({std::nextafter(8.0, 16.0), 0});
+      for (int j = 64; j < 512; j += 64) {
+        const double mid = (2 * j + 1) * 0x1p-10;
+        args.push_back({mid, 0});
+        args.push_back({-1.0 / mid, 0});
+      }
     } else if (fn == fAtan2) {
       args.push_back({1.0, -1.0});
       args.push_back({-3.0, -0x1p-40});
       args.push_back({0x1p-40, -5.0});
       args.push_back({-1e300, 1e-300});
+      args.push_back({1.0, 8.0});
+      args.push_back({-0x1.0000000000001p-3, -1.0});
+      args.push_back({0x1.9p-1, 1.0});
+      args.push_back({3.0, -0x1.9p-1 * 3.0});
     } else if (fn == fPow) {
       for (double e : powExps) {
         args.push_back({std::nextafter(1.0, 2.0), e});
