@@ -10,6 +10,9 @@
 #   valgrind   Linux x86-64, g++: every native test program under memcheck
 #   tsan       Linux x86-64, clang++ with ThreadSanitizer: the multi-threaded
 #              stress program on four threads for a bounded time
+#   packages   Linux x86-64, g++: the Debian packages through lintian, a
+#              consumer built against them unpacked, the API reference
+#              (scripts/check_packages.sh)
 # Usage: scripts/check.sh [leg ...]   (default: every leg)
 # Missing Debian packages are installed first (as root); without root the
 # script prints the apt-get line to run and stops.
@@ -19,7 +22,7 @@ root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 out=${TARNUTIL_BUILD_ROOT:-$root/build}
 jobs=${TARNUTIL_JOBS:-2}
 legs=("$@")
-[ ${#legs[@]} -gt 0 ] || legs=(gcc clang-asan armhf aarch64 mingw fuzz valgrind tsan)
+[ ${#legs[@]} -gt 0 ] || legs=(gcc clang-asan armhf aarch64 mingw fuzz valgrind tsan packages)
 
 # Every leg generates bitmap test data on the host with Pillow and ImageMagick.
 packages=(cmake make g++ pkg-config googletest libgtest-dev libbenchmark-dev
@@ -110,7 +113,8 @@ for leg in "${legs[@]}"; do
     fuzz) packages+=(clang libclang-rt-14-dev) ;;
     valgrind) packages+=(valgrind) ;;
     tsan) packages+=(clang libclang-rt-14-dev) ;;
-    *) echo "unknown leg: $leg (gcc, clang-asan, armhf, aarch64, mingw, fuzz, valgrind, tsan)" >&2; exit 2 ;;
+    packages) packages+=(dpkg-dev binutils file lintian doxygen) ;;
+    *) echo "unknown leg: $leg (gcc, clang-asan, armhf, aarch64, mingw, fuzz, valgrind, tsan, packages)" >&2; exit 2 ;;
   esac
 done
 
@@ -237,6 +241,16 @@ for leg in "${legs[@]}"; do
       run_valgrind_leg ;;
     tsan)
       run_tsan_leg ;;
+    packages)
+      echo "== Leg packages"
+      if TARNUTIL_JOBS=$jobs bash "$root/scripts/check_packages.sh" "$out/packages"; then
+        echo "leg packages: 1 passed, 0 failed"
+        total_pass=$((total_pass + 1))
+      else
+        echo "leg packages: FAILED"
+        total_fail=$((total_fail + 1))
+        failed_legs+=(packages)
+      fi ;;
   esac
 done
 
