@@ -105,9 +105,9 @@ run_fuzz_leg() {
 
 for leg in "${legs[@]}"; do
   case $leg in
-    gcc) ;;
+    gcc) packages+=(abigail-tools) ;;
     clang-asan) packages+=(clang libclang-rt-14-dev) ;;
-    armhf) packages+=(g++-arm-linux-gnueabihf qemu-user) ;;
+    armhf) packages+=(g++-arm-linux-gnueabihf qemu-user abigail-tools) ;;
     aarch64) packages+=(g++-aarch64-linux-gnu qemu-user) ;;
     mingw) packages+=(g++-mingw-w64-x86-64-posix wine wine64) ;;
     fuzz) packages+=(clang libclang-rt-14-dev) ;;
