@@ -113,8 +113,8 @@ The tarnutil command computes distances, segment directions, clipping,
 thinning, rhumb lines and the Lambert projection from text rows, chains road
 links, reads bitmaps and draws a demonstration map, through the TarnUtil
 shared library.")
-  # The library it links is in the package being built beside it, which
-  # dpkg-shlibdeps cannot see; the dependency on it is stated above.
+  # The tool's own library is found in the build tree; the dependency on its
+  # package, built beside it, is stated above.
   set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS_PRIVATE_DIRS ${PROJECT_BINARY_DIR})
 
   # Each package's /usr/share/doc/<package>: the licence in Debian's
