@@ -45,13 +45,16 @@ if(TARGET tarnutil_cli AND EXISTS ${TARNUTIL_MAN_PAGE})
   if(WIN32)
     install(FILES ${TARNUTIL_MAN_PAGE} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1 COMPONENT Tools)
   else()
+    # At configure time; the copy makes a changed page configure again.
     find_program(TARNUTIL_GZIP gzip REQUIRED)
-    set(TARNUTIL_MAN_GZ ${PROJECT_BINARY_DIR}/packaging/tarnutil.1.gz)
-    add_custom_command(OUTPUT ${TARNUTIL_MAN_GZ}
-      COMMAND ${TARNUTIL_GZIP} -9n -c ${TARNUTIL_MAN_PAGE} > ${TARNUTIL_MAN_GZ}
-      DEPENDS ${TARNUTIL_MAN_PAGE} VERBATIM)
-    add_custom_target(tarnutil_man ALL DEPENDS ${TARNUTIL_MAN_GZ})
-    install(FILES ${TARNUTIL_MAN_GZ} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1 COMPONENT Tools)
+    configure_file(${TARNUTIL_MAN_PAGE} ${PROJECT_BINARY_DIR}/packaging/tarnutil.1 COPYONLY)
+    execute_process(COMMAND ${TARNUTIL_GZIP} -9n -f ${PROJECT_BINARY_DIR}/packaging/tarnutil.1
+                    RESULT_VARIABLE gzip_result)
+    if(NOT gzip_result EQUAL 0)
+      message(FATAL_ERROR "gzip failed on the manual page")
+    endif()
+    install(FILES ${PROJECT_BINARY_DIR}/packaging/tarnutil.1.gz
+            DESTINATION ${CMAKE_INSTALL_MANDIR}/man1 COMPONENT Tools)
   endif()
 endif()
 
