@@ -28,6 +28,17 @@ cmake -S "$root" -B "$dir" -DCMAKE_BUILD_TYPE=None -DCMAKE_INSTALL_PREFIX=/usr \
 cmake --build "$dir" -j"$jobs" >"$dir.build.log" 2>&1 \
   || { tail -n 60 "$dir.build.log"; fail "build failed"; }
 
+# An install rule without a component lands in "Unspecified", which no
+# package takes: name the files instead of losing them.
+stray=$(mktemp -d)
+cmake --install "$dir" --component Unspecified --prefix "$stray" >/dev/null
+if [ -n "$(find "$stray" ! -type d | head -n 1)" ]; then
+  (cd "$stray" && find . ! -type d)
+  rm -rf "$stray"
+  fail "files installed without a component (Runtime, Development, Tools, Documentation) are in no package"
+fi
+rm -rf "$stray"
+
 step "cpack -G DEB"
 rm -rf "$dir/packages"
 (cd "$dir" && cpack -G DEB) >"$dir.cpack.log" 2>&1 || { cat "$dir.cpack.log"; fail "cpack failed"; }
