@@ -3,7 +3,7 @@
 # dropped, spaces to hyphens), so links such as (#command-line-tool) in the
 # README resolve in the API reference too. Pages other than the README
 # prefix their anchors with their own name, as labels are global there.
-# Fenced code is left alone.
+# Fenced code is left alone. Doxygen filters one file per run.
 FNR == 1 {
   prefix = FILENAME
   sub(/^.*\//, "", prefix)
@@ -18,6 +18,9 @@ fenced { print; next }
   slug = tolower(text)
   gsub(/[^a-z0-9 _-]/, "", slug)
   gsub(/ /, "-", slug)
+  # A repeated heading gets -1, -2, ... as on the forge.
+  n = seen[slug]++
+  if (n) slug = slug "-" n
   print $0 " {#" prefix slug "}"
   next
 }
