@@ -314,11 +314,12 @@ class TARNUTIL_EXPORT CDIB {
   int GetWidth() const { return m_width; }
   /// Number of rows, never negative, whichever way they are stored.
   int GetHeight() const { return m_height; }
-  /// Bits per pixel.
+  /// Bits per pixel times planes; 1 while nothing is attached.
   int GetDepth() const { return m_depth; }
   /// The packed bitmap's header, or null when nothing is attached.
   tagBITMAPINFO* GetBMI() const { return m_bmi; }
-  /// The first byte of the pixels as stored, or null.
+  /// The first byte of the pixels as stored (bottom row first for bottom-up
+  /// data), or null.
   unsigned char* GetBits() const { return m_bits; }
   /// Bytes per stored row, padding included.
   int GetBPS() const { return m_bps; }
