@@ -152,11 +152,12 @@ struct ST_NODE {
 struct ST_LINK {
   /// The application's own word; the library never reads it.
   std::uint32_t appData;
-  /// The application's direction code, kept with the link when it is reversed.
+  /// The application's direction indicator; each reversal of the link negates
+  /// it, and chaining reads it for nothing else.
   std::int32_t direction;
-  /// Node at the start of the link as it lies in its line.
+  /// Node at the start; a reversal swaps it with endNode.
   ST_NODE* startNode;
-  /// Node at the end of the link as it lies in its line.
+  /// Node at the end; a reversal swaps it with startNode.
   ST_NODE* endNode;
 };
 
@@ -260,7 +261,7 @@ class TARNUTIL_EXPORT smallobject_allocator {
 
   /// The one object, null until instance() first runs.
   static smallobject_allocator* _instance;
-  /// True once the library's exit callback has destroyed the object.
+  /// True once the object has been destroyed (by the library's exit callback).
   static bool _singleton_destroyed;
   /// Part of the exported data that applications link against, so it stays,
   /// 0, though nothing in the library reads or writes it.
