@@ -13,6 +13,9 @@
 #   python     Linux x86-64, g++: the Python package's tests against the
 #              tool, pyproj and shapely, the Dask example on two worker
 #              processes, and an offline install into a virtual environment
+#   packages   Linux x86-64, g++: the Debian packages through lintian, a
+#              consumer built against them unpacked, the API reference
+#              (scripts/check_packages.sh)
 # Usage: scripts/check.sh [leg ...]   (default: every leg)
 # Missing Debian packages are installed first (as root); without root the
 # script prints the apt-get line to run and stops.
@@ -22,7 +25,7 @@ root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 out=${TARNUTIL_BUILD_ROOT:-$root/build}
 jobs=${TARNUTIL_JOBS:-2}
 legs=("$@")
-[ ${#legs[@]} -gt 0 ] || legs=(gcc clang-asan armhf aarch64 mingw fuzz valgrind tsan python)
+[ ${#legs[@]} -gt 0 ] || legs=(gcc clang-asan armhf aarch64 mingw fuzz valgrind tsan python packages)
 
 # Every leg generates bitmap test data on the host with Pillow and ImageMagick.
 packages=(cmake make g++ pkg-config googletest libgtest-dev libbenchmark-dev
@@ -105,9 +108,9 @@ run_fuzz_leg() {
 
 for leg in "${legs[@]}"; do
   case $leg in
-    gcc) ;;
+    gcc) packages+=(abigail-tools) ;;
     clang-asan) packages+=(clang libclang-rt-14-dev) ;;
-    armhf) packages+=(g++-arm-linux-gnueabihf qemu-user) ;;
+    armhf) packages+=(g++-arm-linux-gnueabihf qemu-user abigail-tools) ;;
     aarch64) packages+=(g++-aarch64-linux-gnu qemu-user) ;;
     mingw) packages+=(g++-mingw-w64-x86-64-posix wine wine64) ;;
     fuzz) packages+=(clang libclang-rt-14-dev) ;;
@@ -116,7 +119,8 @@ for leg in "${legs[@]}"; do
     python) packages+=(pybind11-dev python3-dev python3-numpy python3-pytest python3-pyproj
       python3-shapely python3-dask python3-distributed python3-venv python3-pip
       python3-setuptools python3-wheel) ;;
-    *) echo "unknown leg: $leg (gcc, clang-asan, armhf, aarch64, mingw, fuzz, valgrind, tsan, python)" >&2; exit 2 ;;
+    packages) packages+=(dpkg-dev binutils file lintian doxygen) ;;
+    *) echo "unknown leg: $leg (gcc, clang-asan, armhf, aarch64, mingw, fuzz, valgrind, tsan, python, packages)" >&2; exit 2 ;;
   esac
 done
 
@@ -318,6 +322,16 @@ for leg in "${legs[@]}"; do
       run_tsan_leg ;;
     python)
       run_python_leg ;;
+    packages)
+      echo "== Leg packages"
+      if TARNUTIL_JOBS=$jobs bash "$root/scripts/check_packages.sh" "$out/packages"; then
+        echo "leg packages: 1 passed, 0 failed"
+        total_pass=$((total_pass + 1))
+      else
+        echo "leg packages: FAILED"
+        total_fail=$((total_fail + 1))
+        failed_legs+=(packages)
+      fi ;;
   esac
 done
 
