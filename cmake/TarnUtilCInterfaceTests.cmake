@@ -9,8 +9,11 @@ set_target_properties(c_interface_c_test PROPERTIES
   C_STANDARD 99 C_STANDARD_REQUIRED ON C_EXTENSIONS OFF)
 target_compile_options(c_interface_c_test PRIVATE -Wall -Wextra -pedantic
                        $<$<BOOL:${TARNUTIL_WERROR}>:-Werror>)
-if(TARGET tarnutil_c_import)
-  target_link_libraries(c_interface_c_test PRIVATE tarnutil_c_import)
+if(TARNUTIL_C_IMPLIB)
+  target_include_directories(c_interface_c_test PRIVATE
+                             $<TARGET_PROPERTY:tarnutil,INTERFACE_INCLUDE_DIRECTORIES>)
+  target_link_libraries(c_interface_c_test PRIVATE ${TARNUTIL_C_IMPLIB})
+  add_dependencies(c_interface_c_test tarnutil tarnutil_c_implib)
 else()
   target_link_libraries(c_interface_c_test PRIVATE tarnutil)
 endif()
