@@ -207,7 +207,7 @@ tarnutil_status tarnutil_clip_polyline(const tarnutil_point* points, std::size_t
     tagPOINT hi = ToPoint(max);
     const int count = RectClipLine(in.data(), static_cast<int>(n), clipped.data(), runs.data(),
                                    &lo, &hi);
-    const std::size_t written = count > 0 ? static_cast<std::size_t>(runs[count - 1]) : 0;
+    const std::size_t written = count > 0 ? static_cast<std::size_t>(runs[static_cast<std::size_t>(count - 1)]) : 0;
     for (std::size_t i = 0; i < written; ++i) out[i] = FromPoint(clipped[i]);
     for (int i = 0; i < count; ++i) totals[i] = runs[static_cast<std::size_t>(i)];
     *pieces = static_cast<std::size_t>(count);

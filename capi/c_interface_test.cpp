@@ -111,9 +111,11 @@ TEST(CInterface, ClippingAndThinningMatchCpp) {
                              &clo, &chi)
               : 0;
     ASSERT_EQ(pieces, static_cast<std::size_t>(cppPieces));
-    for (int k = 0; k < cppPieces; ++k) EXPECT_EQ(totals[k], cppTotals[k]);
-    const int written = cppPieces > 0 ? cppTotals[cppPieces - 1] : 0;
-    for (int k = 0; k < written; ++k) {
+    const std::size_t pieceCount = static_cast<std::size_t>(cppPieces);
+    for (std::size_t k = 0; k < pieceCount; ++k) EXPECT_EQ(totals[k], cppTotals[k]);
+    const std::size_t written =
+        pieceCount > 0 ? static_cast<std::size_t>(cppTotals[pieceCount - 1]) : 0;
+    for (std::size_t k = 0; k < written; ++k) {
       EXPECT_EQ(out[k].x, cppOut[k].x);
       EXPECT_EQ(out[k].y, cppOut[k].y);
     }
@@ -131,7 +133,7 @@ TEST(CInterface, ClippingAndThinningMatchCpp) {
     const std::int32_t cppCount =
         clipGraph(&crect, cpp.data(), static_cast<std::int32_t>(n), cppPoly.data(), open);
     ASSERT_EQ(polyCount, static_cast<std::size_t>(cppCount));
-    for (std::int32_t k = 0; k < cppCount; ++k) {
+    for (std::size_t k = 0; k < polyCount; ++k) {
       EXPECT_EQ(poly[k].x, cppPoly[k].x);
       EXPECT_EQ(poly[k].y, cppPoly[k].y);
     }
@@ -150,7 +152,7 @@ TEST(CInterface, ClippingAndThinningMatchCpp) {
       PolySimplify(tolerance, cpp.data(), static_cast<int>(n), &cppKept);
     }
     ASSERT_EQ(kept, static_cast<std::size_t>(cppKept));
-    for (int k = 0; k < cppKept; ++k) {
+    for (std::size_t k = 0; k < kept; ++k) {
       EXPECT_EQ(pts[k].x, cpp[k].x);
       EXPECT_EQ(pts[k].y, cpp[k].y);
     }
