@@ -8,7 +8,9 @@
  * the library (tarnutil_free, the release calls), never the caller's free().
  *
  * Calls that can fail return a tarnutil_status; 0 is success. Results are
- * those of the C++ calls named beside each declaration, bit for bit. */
+ * those of the C++ calls named beside each declaration, bit for bit. Calls
+ * may run on any thread as those C++ calls may; a handle, like the object
+ * behind it, belongs to one thread at a time. */
 #ifndef TARNUTIL_TARNUTIL_C_H
 #define TARNUTIL_TARNUTIL_C_H
 
