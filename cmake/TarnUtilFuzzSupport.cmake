@@ -2,7 +2,7 @@
 # (fuzz/) and for the replay tests (TarnUtilFuzzReplay.cmake). Each target is
 # fuzz/<name>_fuzz.cpp with its corpus in fuzz/corpus/<name>/. Included
 # once, from the top.
-set(TARNUTIL_FUZZ_TARGETS allocator clip_graph dib_attach dib_load geodesy helpers line_list
+set(TARNUTIL_FUZZ_TARGETS allocator c_api clip_graph dib_attach dib_load geodesy helpers line_list
                           rect_clip simplify)
 
 # Input splitting, the bitmap sweep and resource registration through the

@@ -58,6 +58,7 @@ set(TARNUTIL_TESTS
   bitmap/dib_test bitmap/dib_files_test bitmap/transparent_blt_test
   helpers/helpers_test
   platform/platform_services_test
+  capi/c_interface_test
   tests/golden_test)
 # Tests of one back end, built only with it.
 set(TARNUTIL_TESTS_posix platform/posix/graphics_test platform/posix/posix_services_test)
@@ -139,3 +140,4 @@ include(${PROJECT_SOURCE_DIR}/cmake/TarnUtilMemoryTests.cmake)
 include(${PROJECT_SOURCE_DIR}/cmake/TarnUtilResourceTests.cmake)
 include(${PROJECT_SOURCE_DIR}/cmake/TarnUtilBitmapTests.cmake)
 include(${PROJECT_SOURCE_DIR}/cmake/TarnUtilFuzzReplay.cmake)
+include(${PROJECT_SOURCE_DIR}/cmake/TarnUtilCInterfaceTests.cmake)
