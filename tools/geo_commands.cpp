@@ -317,7 +317,7 @@ std::vector<std::vector<std::vector<tagPOINT>>> SplitClipped(
 
 GeoResult RunLccOn(const FeatureCollection& in, const LccOptions& options) {
   GeoResult result;
-  if (!options.inverse && !in.crs.is_null()) {
+  if (!options.inverse && !IsLonLat(in.crs)) {
     result.error = "the input names a \"crs\": already projected? (lcc reads longitude and latitude)";
     return result;
   }

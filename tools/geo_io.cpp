@@ -326,7 +326,7 @@ bool WktPosition(WktScanner& in, Position& p, std::string& error) {
     return false;
   }
   if (!in.Peek(',') && !in.Peek(')')) {
-    return in.Fail("a position is two numbers (Z and M are not read)", error);
+    return in.Fail("expected ',' or ')' after a position (Z and M are not read)", error);
   }
   return true;
 }
@@ -689,6 +689,28 @@ std::string WriteWkt(const FeatureCollection& collection) {
 
 std::string WriteDocument(Format format, const FeatureCollection& collection) {
   return format == Format::GeoJson ? WriteGeoJson(collection) : WriteWkt(collection);
+}
+
+bool IsLonLat(const nlohmann::json& crs) {
+  if (crs.is_null()) {
+    return true;
+  }
+  const nlohmann::json* name = nullptr;
+  if (crs.is_object()) {
+    const auto properties = crs.find("properties");
+    if (properties != crs.end() && properties->is_object()) {
+      const auto n = properties->find("name");
+      if (n != properties->end() && n->is_string()) {
+        name = &*n;
+      }
+    }
+  }
+  if (name == nullptr) {
+    return false;
+  }
+  const std::string text = name->get<std::string>();
+  return text.find("CRS84") != std::string::npos || text.find("EPSG::4326") != std::string::npos ||
+         text.find("EPSG:4326") != std::string::npos;
 }
 
 std::size_t CountPositions(const FeatureCollection& collection) {

@@ -95,6 +95,10 @@ std::string FormatNumber(double value);
 
 const char* KindName(GeometryKind kind);
 
+// Whether a "crs" member leaves the coordinates longitude and latitude:
+// absent, or naming OGC CRS84 or EPSG 4326 (as GDAL writes for them).
+bool IsLonLat(const nlohmann::json& crs);
+
 // Number of positions in all features.
 std::size_t CountPositions(const FeatureCollection& collection);
 

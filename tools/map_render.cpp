@@ -141,7 +141,7 @@ bool RenderMap(std::vector<MapLayer>& layers, const MapView& givenView, std::uin
   std::vector<Prepared> prepared(layers.size());
   std::vector<FeatureCollection> projected(layers.size());
   for (std::size_t l = 0; l < layers.size(); ++l) {
-    if (layers[l].data.crs.is_null()) {
+    if (IsLonLat(layers[l].data.crs)) {
       GeoResult r = RunLccOn(layers[l].data, LccOptions());
       projected[l] = std::move(r.output);
     } else {
