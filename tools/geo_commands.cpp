@@ -384,6 +384,9 @@ GeoResult RunSimplifyOn(const FeatureCollection& in, const SimplifyOptions& opti
           }
           continue;
         }
+        if (g.kind != GeometryKind::Point && points.size() < 2) {
+          continue;  // a line of one repeated point is no line
+        }
         kept.push_back(ToPath(points));
       }
       if (!kept.empty()) {
@@ -394,6 +397,7 @@ GeoResult RunSimplifyOn(const FeatureCollection& in, const SimplifyOptions& opti
       f.hasGeometry = SetPolygons(g, std::move(parts), g.kind);
     } else {
       g.parts = std::move(parts);
+      f.hasGeometry = g.kind == GeometryKind::MultiLineString || !g.parts.empty();
     }
   }
   const std::string warning = rounding.Warning("simplify");

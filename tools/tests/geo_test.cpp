@@ -201,6 +201,12 @@ TEST(GeoCommands, IntegersAreRoundedHalvesAwayAndCounted) {
   ASSERT_EQ(r.warnings.size(), 1u);
   EXPECT_NE(r.warnings[0].find(" 4 coordinates were not integers"), std::string::npos);
 
+  // A line whose points all round to one point is no line any more.
+  GeoResult collapsed =
+      RunSimplifyOn(Read(Format::Wkt, "LINESTRING (0.2 0, 0 0.3)\n"), SimplifyOptions());
+  ASSERT_TRUE(collapsed.ok);
+  EXPECT_FALSE(collapsed.output.features[0].hasGeometry);
+
   GeoResult far = RunSimplifyOn(in, options);
   EXPECT_FALSE(far.ok);
   EXPECT_EQ(far.error, "feature 1: coordinate 3000000000 lies outside the 32-bit integer range");
