@@ -207,9 +207,9 @@ TEST(GeoCommands, IntegersAreRoundedHalvesAwayAndCounted) {
   ASSERT_TRUE(collapsed.ok);
   EXPECT_FALSE(collapsed.output.features[0].hasGeometry);
 
-  GeoResult far = RunSimplifyOn(in, options);
-  EXPECT_FALSE(far.ok);
-  EXPECT_EQ(far.error, "feature 1: coordinate 3000000000 lies outside the 32-bit integer range");
+  GeoResult beyond = RunSimplifyOn(in, options);
+  EXPECT_FALSE(beyond.ok);
+  EXPECT_EQ(beyond.error, "feature 1: coordinate 3000000000 lies outside the 32-bit integer range");
 }
 
 TEST(GeoCommands, ChainJoinsOnRoundedEndsWithinEachClass) {
