@@ -200,6 +200,7 @@ std::vector<std::vector<std::vector<tagPOINT>>> SplitClipped(
   std::vector<std::vector<tagPOINT>> freeHoles;
   // Runs of edges off the boundary, each from one boundary point to another.
   std::vector<std::vector<tagPOINT>> chains;
+  std::vector<tagPOINT> wholeRect;
   for (std::size_t r = 0; r < rings.size(); ++r) {
     std::vector<tagPOINT> ring = rings[r];
     DropRepeats(ring);
@@ -224,9 +225,13 @@ std::vector<std::vector<std::vector<tagPOINT>>> SplitClipped(
       anyInner = anyInner || !onOneSide(ring[i], ring[i + 1]);
     }
     if (start == ring.size() || !anyInner) {
-      // Touches no side along an edge, or is the rectangle itself.
-      if (r == 0) {
+      // Touches no side along an edge, or is the rectangle itself. The
+      // rectangle as outer ring is only kept when no hole reaches a side:
+      // otherwise the walk along the sides below draws it.
+      if (r == 0 && anyInner) {
         polygons.push_back({ring});
+      } else if (r == 0) {
+        wholeRect = ring;
       } else {
         freeHoles.push_back(ring);
       }
@@ -303,6 +308,9 @@ std::vector<std::vector<std::vector<tagPOINT>>> SplitClipped(
     if (ring.size() >= 4 && TwiceArea(ring) != 0.0) {
       polygons.push_back({ring});
     }
+  }
+  if (!wholeRect.empty() && chains.empty()) {
+    polygons.push_back({wholeRect});
   }
   for (std::vector<tagPOINT>& hole : freeHoles) {
     for (std::vector<std::vector<tagPOINT>>& polygon : polygons) {

@@ -187,6 +187,74 @@ TEST(GeoCommands, ClipKeepsOneRingPerRingOrSplitsIntoValidPolygons) {
   EXPECT_EQ(split.output.features.size(), 1u);
 }
 
+// Splitting keeps the clipped area: the valid polygons cover exactly what
+// clipGraph's rings with their bridges cover, in the expected number of parts.
+TEST(GeoCommands, ValidSplitKeepsTheAreaOfTheBridgedRings) {
+  struct Case {
+    const char* wkt;
+    std::size_t parts;
+    std::size_t holes;
+  };
+  const Case cases[] = {
+      {"POLYGON ((-10 -10, 110 -10, 110 110, -10 110, -10 -10))", 1, 0},     // covers the view
+      {"POLYGON ((10 10, 90 10, 90 90, 10 90, 10 10), (20 20, 20 30, 30 30, 20 20))", 1, 1},
+      {"POLYGON ((-10 -20, 70 -20, 70 200, 60 200, 60 -10, 40 -10, 40 200, 30 200, 30 -10,"
+       " 10 -10, 10 200, -10 200, -10 -20))", 3, 0},                           // a comb of three teeth
+      {"POLYGON ((-10 -10, 110 -10, 110 110, -10 110, -10 -10), (50 -20, 60 -20, 60 50, 50 50, 50 -20))",
+       1, 0},                                                                 // a hole cuts a notch
+      {"POLYGON ((-10 -10, 110 -10, 110 110, -10 110, -10 -10), (-20 40, 120 40, 120 60, -20 60, -20 40))",
+       2, 0},                                                                 // a hole cuts it in two
+      {"POLYGON ((100 100, 150 100, 150 150, 100 150, 100 100))", 0, 0},     // touches a corner
+  };
+  for (const Case& c : cases) {
+    const FeatureCollection in = Read(Format::Wkt, std::string(c.wkt) + "\n");
+    ClipOptions options;
+    options.xmax = 100;
+    options.ymax = 100;
+    const GeoResult joined = RunClipOn(in, options);
+    options.valid = true;
+    const GeoResult split = RunClipOn(in, options);
+    ASSERT_TRUE(joined.ok && split.ok) << c.wkt;
+    double joinedArea = 0.0;
+    for (const std::vector<Path>& polygon : joined.output.features[0].geometry.parts) {
+      for (std::size_t r = 0; r < polygon.size(); ++r) {
+        joinedArea += (r == 0 ? 1 : -1) * std::fabs(TwiceArea(polygon[r]));
+      }
+    }
+    double splitArea = 0.0;
+    std::size_t holes = 0;
+    const Feature& f = split.output.features[0];
+    const std::size_t parts = f.hasGeometry ? f.geometry.parts.size() : 0;
+    for (std::size_t p = 0; p < parts; ++p) {
+      const std::vector<Path>& polygon = f.geometry.parts[p];
+      EXPECT_GT(TwiceArea(polygon[0]), 0.0) << c.wkt << ": outer rings counter-clockwise";
+      for (std::size_t r = 0; r < polygon.size(); ++r) {
+        splitArea += TwiceArea(polygon[r]);
+      }
+      holes += polygon.size() - 1;
+    }
+    EXPECT_EQ(parts, c.parts) << c.wkt;
+    EXPECT_EQ(holes, c.holes) << c.wkt;
+    EXPECT_EQ(splitArea, joined.output.features[0].hasGeometry ? joinedArea : 0.0) << c.wkt;
+  }
+}
+
+TEST(GeoIo, OutputKeepsTheInputLayoutUnlessACrsNeedsACollection) {
+  const char* point = R"({"type":"Point","coordinates":[1,2]})";
+  const char* feature = R"({"type":"Feature","properties":{"a":1},"geometry":{"type":"Point","coordinates":[1,2.5]}})";
+  EXPECT_EQ(WriteGeoJson(Read(Format::GeoJson, point)), std::string(point) + "\n");
+  EXPECT_EQ(WriteGeoJson(Read(Format::GeoJson, feature)), std::string(feature) + "\n");
+  FeatureCollection projected = Read(Format::GeoJson, point);
+  projected.crs = {{"type", "name"}, {"properties", {{"name", "x"}}}};
+  const FeatureCollection again = Read(Format::GeoJson, WriteGeoJson(projected));
+  EXPECT_EQ(again.layout, Layout::FeatureCollection);
+  EXPECT_EQ(again.crs, projected.crs);
+  EXPECT_TRUE(IsLonLat(nlohmann::json()));
+  EXPECT_TRUE(IsLonLat(nlohmann::json::parse(
+      R"({"type":"name","properties":{"name":"urn:ogc:def:crs:OGC:1.3:CRS84"}})")));
+  EXPECT_FALSE(IsLonLat(projected.crs));
+}
+
 TEST(GeoCommands, IntegersAreRoundedHalvesAwayAndCounted) {
   const FeatureCollection in =
       Read(Format::Wkt, "LINESTRING (0.5 -0.5, 2 3, 1.49 -2.5)\nLINESTRING (3e9 0, 1 1)\n");
