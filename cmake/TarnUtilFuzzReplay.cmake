@@ -6,6 +6,9 @@ foreach(target IN LISTS TARNUTIL_FUZZ_TARGETS)
                                 ${PROJECT_SOURCE_DIR}/fuzz/replay_main.cpp)
   target_compile_options(${name}_replay PRIVATE ${TARNUTIL_WARNINGS})
   target_link_libraries(${name}_replay PRIVATE tarnutil_fuzz_support)
+  if(target STREQUAL "geo_io")
+    target_link_libraries(${name}_replay PRIVATE tarnutil_geo)
+  endif()
   set(replay_inputs ${PROJECT_SOURCE_DIR}/fuzz/corpus/${target})
   # Regression inputs appear as faults are found; re-run cmake to pick up a
   # new folder.

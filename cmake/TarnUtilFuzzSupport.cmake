@@ -4,6 +4,10 @@
 # once, from the top.
 set(TARNUTIL_FUZZ_TARGETS allocator c_api clip_graph dib_attach dib_load geodesy helpers line_list
                           rect_clip simplify)
+# The tool's GeoJSON and WKT reader, where its JSON package is installed.
+if(TARGET tarnutil_geo)
+  list(APPEND TARNUTIL_FUZZ_TARGETS geo_io)
+endif()
 
 # Input splitting, the bitmap sweep and resource registration through the
 # back end's own calls.

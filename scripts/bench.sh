@@ -22,7 +22,7 @@ filter=${1:-.}
 
 packages=(cmake make g++ pkg-config python3 libbenchmark-dev libproj-dev libgeographiclib-dev
   libgeos-dev libboost-dev libpolyclipping-dev libmimalloc-dev libjemalloc-dev
-  python3-matplotlib)
+  python3-matplotlib nlohmann-json3-dev)
 . "$root/scripts/packages.sh"
 ensure_packages "${packages[@]}"
 

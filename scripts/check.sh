@@ -29,7 +29,8 @@ legs=("$@")
 
 # Every leg generates bitmap test data on the host with Pillow and ImageMagick.
 packages=(cmake make g++ pkg-config googletest libgtest-dev libbenchmark-dev
-  libproj-dev libgeographiclib-dev python3 python3-pil imagemagick)
+  libproj-dev libgeographiclib-dev python3 python3-pil imagemagick
+  nlohmann-json3-dev)
 # Seconds each fuzz target runs in the fuzz leg; nine targets plus the
 # sanitizer build stay within about six minutes on two cores.
 fuzz_seconds=${TARNUTIL_FUZZ_SECONDS:-20}

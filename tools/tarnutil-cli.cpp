@@ -8,6 +8,7 @@
 
 #include "tools/cli_support.h"
 #include "tools/commands.h"
+#include "tools/geo_cli.h"
 
 namespace {
 
@@ -27,6 +28,7 @@ const Subcommand subcommands[] = {
     {"chain", tarnutil::cli::RunChain, "chain road links \"id startA startB endA endB\" into lines"},
     {"bmp", tarnutil::cli::RunBmp, "bitmap file facts (bmp info FILE) and pixels (bmp pixel)"},
     {"demo", tarnutil::cli::RunDemo, "draw the demonstration map and print its report"},
+    {"map", tarnutil::cli::RunMap, "draw GeoJSON layers into a bitmap and print a report"},
 };
 
 void PrintOverview(std::FILE* to) {
@@ -59,6 +61,12 @@ int main(int argc, char** argv) {
     return tarnutil::cli::exitOk;
   }
   const std::vector<std::string> args(argv + 2, argv + argc);
+  // GeoJSON and WKT documents (--format) take their own path.
+  if (tarnutil::cli::IsGeoInvocation(name, args)) {
+    const int status = tarnutil::cli::RunGeoCommand(name, args);
+    std::fflush(stdout);
+    return status;
+  }
   for (const Subcommand& sub : subcommands) {
     if (name == sub.name) {
       const int status = sub.run(args);
