@@ -59,10 +59,15 @@ if(TARGET tarnutil_cli AND EXISTS ${TARNUTIL_MAN_PAGE})
 endif()
 
 # ---------------------------------------------------------------------------
-# Windows ZIP: cmake/TarnUtilWindowsDelivery.cmake sets its generator and
-# ZIP settings here, under if(WIN32), before include(CPack).
-if(EXISTS ${PROJECT_SOURCE_DIR}/cmake/TarnUtilWindowsDelivery.cmake)
-  include(${PROJECT_SOURCE_DIR}/cmake/TarnUtilWindowsDelivery.cmake)
+# Windows: one ZIP of everything installed (DLL, both import libraries,
+# headers, CMake and pkg-config files, licence, changelog and the tool).
+if(WIN32)
+  set(CPACK_GENERATOR ZIP)
+  set(CPACK_PACKAGE_NAME TarnUtil)
+  set(CPACK_PACKAGE_FILE_NAME TarnUtil-${PROJECT_VERSION}-win64)
+  set(CPACK_INCLUDE_TOPLEVEL_DIRECTORY ON)
+  set(CPACK_ARCHIVE_COMPONENT_INSTALL OFF)
+  list(APPEND CPACK_COMPONENTS_ALL Documentation)
 endif()
 
 # ---------------------------------------------------------------------------

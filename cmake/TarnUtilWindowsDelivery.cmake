@@ -29,17 +29,8 @@ else()
   message(WARNING "dlltool not found: no import library for Microsoft's linker")
 endif()
 
-if(TARNUTIL_INSTALL)
-  if(TARNUTIL_C_IMPLIB)
-    install(FILES ${TARNUTIL_C_IMPLIB} capi/tarnutil_c.def DESTINATION ${CMAKE_INSTALL_LIBDIR})
-  endif()
-  # One ZIP holds everything installed: DLL, both import libraries,
-  # headers, the CMake and pkg-config files, licence and, when built, the tool.
-  set(CPACK_GENERATOR ZIP)
-  set(CPACK_PACKAGE_NAME TarnUtil)
-  set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
-  set(CPACK_PACKAGE_FILE_NAME TarnUtil-${PROJECT_VERSION}-win64)
-  set(CPACK_INCLUDE_TOPLEVEL_DIRECTORY ON)
-  set(CPACK_ARCHIVE_COMPONENT_INSTALL OFF)
-  include(CPack)
+if(TARNUTIL_INSTALL AND TARNUTIL_C_IMPLIB)
+  install(FILES ${TARNUTIL_C_IMPLIB} capi/tarnutil_c.def DESTINATION ${CMAKE_INSTALL_LIBDIR}
+          COMPONENT Development)
 endif()
+# The ZIP itself is set up with the other packages (TarnUtilPackaging.cmake).

@@ -1,16 +1,17 @@
-/* TarnUtil's C interface: every computation of the library under tarnutil_
- * names with plain C types, for programs built with another compiler or C
- * runtime than the library's, and for bindings from other languages.
- *
- * Valid C99 and C++. Nothing of C++ crosses it: points are structs, results
- * come back through pointers, line lists and bitmaps are opaque handles, and
- * no exception leaves a call. Memory the library hands out goes back through
- * the library (tarnutil_free, the release calls), never the caller's free().
- *
- * Calls that can fail return a tarnutil_status; 0 is success. Results are
- * those of the C++ calls named beside each declaration, bit for bit. Calls
- * may run on any thread as those C++ calls may; a handle, like the object
- * behind it, belongs to one thread at a time. */
+/// \file
+/// TarnUtil's C interface: every computation of the library under tarnutil_
+/// names with plain C types, for programs built with another compiler or C
+/// runtime than the library's, and for bindings from other languages.
+///
+/// Valid C99 and C++. Nothing of C++ crosses it: points are structs, results
+/// come back through pointers, line lists and bitmaps are opaque handles, and
+/// no exception leaves a call. Memory the library hands out goes back through
+/// the library (tarnutil_free, the release calls), never the caller's free().
+///
+/// Calls that can fail return a tarnutil_status; 0 is success. Results are
+/// those of the C++ calls named beside each declaration, bit for bit. Calls
+/// may run on any thread as those C++ calls may; a handle, like the object
+/// behind it, belongs to one thread at a time.
 #ifndef TARNUTIL_TARNUTIL_C_H
 #define TARNUTIL_TARNUTIL_C_H
 
