@@ -59,36 +59,36 @@ TARNUTIL_EXPORT const char* tarnutil_status_text(int status);
 
 /// Point with signed 32-bit coordinates (tagPOINT).
 typedef struct tarnutil_point {
-  int32_t x;
-  int32_t y;
+  int32_t x; ///< horizontal coordinate
+  int32_t y; ///< vertical coordinate
 } tarnutil_point;
 
 /// Point with double coordinates (POINTD).
 typedef struct tarnutil_pointd {
-  double x;
-  double y;
+  double x; ///< horizontal coordinate
+  double y; ///< vertical coordinate
 } tarnutil_pointd;
 
 /// Rectangle read with y growing upward, top the larger y (tagRECT).
 typedef struct tarnutil_rect {
-  int32_t left;
-  int32_t top;
-  int32_t right;
-  int32_t bottom;
+  int32_t left; ///< left edge (x)
+  int32_t top; ///< top edge (y)
+  int32_t right; ///< right edge (x)
+  int32_t bottom; ///< bottom edge (y)
 } tarnutil_rect;
 
 /// Node key of a road link; two nodes are the same when both keys are equal.
 typedef struct tarnutil_node {
-  int32_t key1;
-  int32_t key2;
+  int32_t key1; ///< first half of the node key
+  int32_t key2; ///< second half of the node key
 } tarnutil_node;
 
 /// Road link by value (ST_LINK with its two nodes).
 typedef struct tarnutil_link {
-  uint32_t app_data;
-  int32_t direction;
-  tarnutil_node start;
-  tarnutil_node end;
+  uint32_t app_data; ///< the application's own word; the library never reads it
+  int32_t direction; ///< the application's direction indicator, negated by each reversal
+  tarnutil_node start; ///< node at the start; a reversal swaps it with end
+  tarnutil_node end; ///< node at the end; a reversal swaps it with start
 } tarnutil_link;
 
 /// Opaque line list: road links chained into lines.
