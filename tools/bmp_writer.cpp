@@ -1,5 +1,6 @@
 #include "tools/bmp_writer.h"
 
+#include <filesystem>
 #include <fstream>
 
 #include "dibformat/dib_format.h"
@@ -85,7 +86,7 @@ bool WriteBmp24(const CDIB& dib, const std::string& path) {
     bytes.resize(rowStart + rowBytes, 0);
   }
 
-  std::ofstream out(path, std::ios::out | std::ios::binary | std::ios::trunc);
+  std::ofstream out(std::filesystem::u8path(path), std::ios::out | std::ios::binary | std::ios::trunc);
   if (!out) {
     return false;
   }

@@ -13,6 +13,7 @@
 #include <deque>
 #include <iostream>
 #include <list>
+#include <memory>
 #include <set>
 #include <string>
 #include <utility>
@@ -23,25 +24,21 @@
 #include "tools/commands.h"
 #include "tools/demo_network.h"
 #include "tools/raster.h"
+#include "tools/tool_platform.h"
 
 namespace tarnutil {
 namespace cli {
 
 namespace {
 
-const char demoHelp[] =
-    "usage: tarnutil demo [--out FILE] [--size WIDTH HEIGHT]\n"
-    "\n"
+const char demoFooter[] =
     "Draws a map from built-in sample data (no input, no network access) and\n"
     "prints a report. A synthetic road network of a few thousand links near\n"
     "104.5E 30.5N is chained into lines, projected with the Lambert projection,\n"
     "thinned, clipped to a 24 km wide view, and drawn with a lake and a park\n"
-    "into a 24-bit bitmap; a marker is placed with TransparentBlt2 at the end of\n"
-    "a trip whose rhumb-line bearing and length are reported. Every run draws\n"
-    "the same picture.\n"
-    "\n"
-    "  --out FILE             bitmap file to write (default tarnutil-demo.bmp)\n"
-    "  --size WIDTH HEIGHT    picture size in pixels (default 800 600)\n";
+    "into a 24-bit Windows bitmap (.bmp); a marker is placed with TransparentBlt2\n"
+    "at the end of a trip whose rhumb-line bearing and length are reported.\n"
+    "Every run draws the same picture and prints the same report.";
 
 constexpr std::int32_t defaultWidth = 800;
 constexpr std::int32_t defaultHeight = 600;
@@ -366,14 +363,12 @@ struct Timings {
 
 // Loads path and compares every pixel with dib.
 bool ReadsBackTheSame(const CDIB& dib, const std::string& path) {
-  wchar_t* wide = nullptr;
-  AssicToUnicode(path.c_str(), wide);
-  if (wide == nullptr) {
+  const std::wstring wide = WidePath(path);
+  if (wide.empty()) {
     return false;
   }
   CDIB loaded;
-  const int ok = loaded.LoadFile(wide);
-  std::free(wide);
+  const int ok = loaded.LoadFile(wide.c_str());
   if (ok != 1 || loaded.GetWidth() != dib.GetWidth() || loaded.GetHeight() != dib.GetHeight() ||
       loaded.GetDepth() != dib.GetDepth()) {
     return false;
@@ -388,32 +383,39 @@ bool ReadsBackTheSame(const CDIB& dib, const std::string& path) {
   return true;
 }
 
-}  // namespace
 
-int RunDemo(const std::vector<std::string>& args) {
-  OptionReader reader("demo", args);
+struct DemoOptions {
   std::string outPath = "tarnutil-demo.bmp";
-  std::int32_t width = defaultWidth;
-  std::int32_t height = defaultHeight;
-  while (reader.Next()) {
-    if (reader.Is("-h", "--help")) {
-      std::fputs(demoHelp, stdout);
-      return exitOk;
-    }
-    if (reader.Is("-o", "--out")) {
-      if (!reader.TakeString(outPath)) {
-        return exitUsage;
-      }
-    } else if (reader.Is("-s", "--size")) {
-      if (!reader.TakeInt32(width) || !reader.TakeInt32(height)) {
-        return exitUsage;
-      }
-      if (width < minSide || height < minSide || width > maxSide || height > maxSide) {
-        return reader.Usage("--size takes 64 to 4000 pixels a side");
-      }
-    } else {
-      return reader.Unknown();
-    }
+  std::vector<std::int32_t> size{defaultWidth, defaultHeight};
+  bool timing = false;
+};
+
+// Whether a name ends in ".bmp", in any case: the picture is a Windows
+// bitmap, and another extension would make viewers misread it.
+bool NamesBitmap(const std::string& path) {
+  if (path.size() < 4) {
+    return false;
+  }
+  std::string ext = path.substr(path.size() - 4);
+  for (char& c : ext) {
+    c = (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+  }
+  return ext == ".bmp";
+}
+
+int RunDemo(const DemoOptions& options) {
+  const std::string& outPath = options.outPath;
+  const std::int32_t width = options.size[0];
+  const std::int32_t height = options.size[1];
+  if (!NamesBitmap(outPath)) {
+    std::cerr << "tarnutil demo: the picture is a Windows bitmap; name it FILE.bmp (try "
+                 "'tarnutil demo --help')\n";
+    return exitUsage;
+  }
+  if (width < minSide || height < minSide || width > maxSide || height > maxSide) {
+    std::cerr << "tarnutil demo: --size takes 64 to 4000 pixels a side (try 'tarnutil demo "
+                 "--help')\n";
+    return exitUsage;
   }
 
   Timings timings;
@@ -576,13 +578,33 @@ int RunDemo(const std::vector<std::string>& args) {
   report += "picture:     " + outPath + ", " + std::to_string(width) + " x " +
             std::to_string(height) + " pixels, 24 bits; read back through CDIB: " +
             (same ? "identical" : "DIFFERENT") + "\n";
-  report += "time (ms):  ";
-  for (const std::pair<const char*, double>& stage : timings.stages) {
-    report += std::string(" ") + stage.first + " " + Fixed(stage.second, 1) + ",";
+  if (options.timing) {
+    report += "time (ms):  ";
+    for (const std::pair<const char*, double>& stage : timings.stages) {
+      report += std::string(" ") + stage.first + " " + Fixed(stage.second, 1) + ",";
+    }
+    report.back() = '\n';
   }
-  report.back() = '\n';
   Print(report);
   return same ? exitOk : exitBadInput;
+}
+
+}  // namespace
+
+Command DeclareDemo(CLI::App& sub) {
+  auto options = std::make_shared<DemoOptions>();
+  sub.footer(demoFooter);
+  sub.add_option("-o,--out", options->outPath, "bitmap file to write (default tarnutil-demo.bmp)")
+      ->type_name("FILE.bmp");
+  sub.add_option("-s,--size", options->size, "picture size in pixels (default 800 600)")
+      ->type_name("WIDTH HEIGHT")
+      ->expected(2)
+      ->allow_extra_args(false)
+      ->check(Int32Check());
+  sub.add_flag("--timing", options->timing, "add each stage's time to the report");
+  Command command;
+  command.run = [options]() { return RunDemo(*options); };
+  return command;
 }
 
 }  // namespace cli

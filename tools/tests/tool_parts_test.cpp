@@ -83,6 +83,12 @@ TEST(ParseNumbers, AcceptWholeFieldsInRangeOnly) {
       {"nan", false, 0, false, false},
       {"inf", false, 0, false, false},
       {"1e999", false, 0, false, false},
+      // strtod took these; a user writing them meant something else.
+      {"0x1p4", false, 0, false, false},
+      {"0x10", false, 0, false, false},
+      {"30abc", false, 0, false, false},
+      {"+-1", false, 0, false, false},
+      {"-+1", false, 0, false, false},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.field);
@@ -103,10 +109,108 @@ TEST(ParseNumbers, RecordLayoutAndReason) {
   EXPECT_TRUE(tarnutil::cli::ParseDoubles(" 1.5\t-2  ", 2, "x y", v, why));
   EXPECT_EQ(v, (std::vector<double>{1.5, -2.0}));
   EXPECT_FALSE(tarnutil::cli::ParseDoubles("1 2 3", 2, "x y", v, why));
-  EXPECT_EQ(why, "expected 2 numbers (x y), got 3");
+  EXPECT_EQ(why, "expected 2 numbers (x y), got more");
   EXPECT_FALSE(tarnutil::cli::ParseDoubles("1 b", 2, "x y", v, why));
   EXPECT_EQ(why, "'b' is not a number");
   EXPECT_EQ(v, (std::vector<double>{1.5, -2.0}));
+}
+
+TEST(ReadRecords, SeparatorsCommentsAndTrailingText) {
+  struct Case {
+    const char* line;
+    bool ok;
+    const char* fields;  // joined by '|'
+    const char* trailing;
+  };
+  const Case cases[] = {
+      {"110 30", true, "110|30", ""},
+      {"110,30", true, "110|30", ""},
+      {" 110 ,\t30 ", true, "110|30", ""},
+      {"110, 30, Chengdu, Sichuan", true, "110|30", "Chengdu, Sichuan"},
+      {"110 30 # Chengdu", true, "110|30", ""},
+      {"110 30 Chengdu # the capital", true, "110|30", "Chengdu"},
+      {"110", false, "", ""},
+      {",110 30", false, "", ""},
+      {"110,,30", false, "", ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.line);
+    tarnutil::cli::Record record;
+    std::string why;
+    ASSERT_EQ(tarnutil::cli::SplitRecord(c.line, 2, "lon lat", record, why), c.ok);
+    if (!c.ok) {
+      EXPECT_EQ(why.compare(0, 9, "expected "), 0);
+      continue;
+    }
+    EXPECT_EQ(record.fields[0] + "|" + record.fields[1], c.fields);
+    EXPECT_EQ(record.trailing, c.trailing);
+  }
+}
+
+TEST(ReadRecords, AnglesAsUsersWriteThem) {
+  using tarnutil::cli::Axis;
+  struct Case {
+    const char* field;
+    bool ok;
+    double degrees;
+    Axis axis;
+  };
+  const Case cases[] = {
+      {"104.5", true, 104.5, Axis::none},
+      {"-30.25", true, -30.25, Axis::none},
+      {"104.5E", true, 104.5, Axis::longitude},
+      {"W104.5", true, -104.5, Axis::longitude},
+      {"30d15'N", true, 30.25, Axis::latitude},
+      {"30d15'S", true, -30.25, Axis::latitude},
+      {"110d30'15\"E", true, 110.0 + 30.0 / 60.0 + 15.0 / 3600.0, Axis::longitude},
+      {"110d30'15''E", true, 110.0 + 30.0 / 60.0 + 15.0 / 3600.0, Axis::longitude},
+      {"30\xC2\xB0" "15\xE2\x80\xB2N", true, 30.25, Axis::latitude},
+      {"30\xC2\xB0" "15\xE2\x80\xB2" "36\xE2\x80\xB3N", true, 30.0 + 15.0 / 60.0 + 36.0 / 3600.0,
+       Axis::latitude},
+      {"-30:15:36", true, -(30.0 + 15.0 / 60.0 + 36.0 / 3600.0), Axis::none},
+      {"30d15", true, 30.25, Axis::none},
+      {"30d60'", false, 0.0, Axis::none},
+      {"30'15d", false, 0.0, Axis::none},
+      {"-30d15'N", false, 0.0, Axis::none},
+      {"30:", false, 0.0, Axis::none},
+      {"N", false, 0.0, Axis::none},
+      {"0x10", false, 0.0, Axis::none},
+      {"30abc", false, 0.0, Axis::none},
+      {"inf", false, 0.0, Axis::none},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.field);
+    double degrees = 999.0;
+    Axis axis = Axis::none;
+    std::string why;
+    ASSERT_EQ(tarnutil::cli::ParseAngle(c.field, degrees, axis, why), c.ok) << why;
+    if (c.ok) {
+      EXPECT_EQ(degrees, c.degrees);
+      EXPECT_EQ(axis, c.axis);
+    }
+  }
+}
+
+TEST(ReadRecords, DmsOutputCarriesIntoMinutesAndDegrees) {
+  using tarnutil::cli::Axis;
+  using tarnutil::cli::FormatDms;
+  EXPECT_EQ(FormatDms(110.0 + 30.0 / 60.0 + 15.0 / 3600.0, Axis::longitude, 3), "110d30'15.000\"E");
+  EXPECT_EQ(FormatDms(-30.25, Axis::latitude, 0), "30d15'00\"S");
+  // 59.9996 seconds rounds up to the next minute, and to the next degree.
+  EXPECT_EQ(FormatDms(29.0 + 59.0 / 60.0 + 59.9996 / 3600.0, Axis::latitude, 3), "30d00'00.000\"N");
+}
+
+TEST(ReadRecords, MessagesQuoteAShortPrefix) {
+  const std::string huge(5000000, '7');
+  std::string why;
+  double value = 0.0;
+  EXPECT_FALSE(tarnutil::cli::ParseDouble(huge + "x", value, why));
+  EXPECT_LT(why.size(), 80u);
+  EXPECT_EQ(tarnutil::cli::Quote("short"), "'short'");
+  // Never cut inside a UTF-8 character.
+  const std::string accents(30, 'a');
+  const std::string quoted = tarnutil::cli::Quote(std::string(23, 'a') + "\xC3\xA9" + accents);
+  EXPECT_EQ(quoted.compare(0, 25, "'" + std::string(23, 'a') + "."), 0);
 }
 
 // A small 24-bit bitmap to draw on, and the set pixels as a picture.
