@@ -11,7 +11,7 @@ build=${TARNUTIL_BUILD_ROOT:-$root/build}/demo
 jobs=${TARNUTIL_JOBS:-2}
 picture=${1:-$build/tarnutil-demo.bmp}
 
-packages=(cmake make g++)
+packages=(cmake make g++ libcli11-dev)
 . "$root/scripts/packages.sh"
 ensure_packages "${packages[@]}"
 

@@ -112,6 +112,9 @@ int Main(std::vector<std::string> args) {
   std::ios::sync_with_stdio(false);
   CLI::App app(overview, "tarnutil");
   app.require_subcommand(1);
+  // File names start with '/' on POSIX; CLI11 would read "/name" as an
+  // option on Windows, and the same command line must work everywhere.
+  app.allow_windows_style_options(false);
   app.set_help_flag("-h,--help", "print this help and exit");
   app.set_version_flag("--version",
                        std::string("tarnutil ") + TARNUTIL_VERSION_STRING + " (library " +

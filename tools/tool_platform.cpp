@@ -36,6 +36,7 @@ std::vector<std::string> PrepareProcess(int argc, char** argv) {
   // Text mode would turn every LF into CR LF and stop reading at ^Z.
   _setmode(_fileno(stdout), _O_BINARY);
   _setmode(_fileno(stdin), _O_BINARY);
+  _setmode(_fileno(stderr), _O_BINARY);
   // The narrow arguments went through the ANSI code page and lost what it
   // cannot spell; the wide command line has every character.
   int count = 0;
