@@ -6,6 +6,12 @@ foreach(target IN LISTS TARNUTIL_FUZZ_TARGETS)
                                 ${PROJECT_SOURCE_DIR}/fuzz/replay_main.cpp)
   target_compile_options(${name}_replay PRIVATE ${TARNUTIL_WARNINGS})
   target_link_libraries(${name}_replay PRIVATE tarnutil_fuzz_support)
+  if(TARNUTIL_FUZZ_SOURCES_${target})
+    target_sources(${name}_replay PRIVATE ${TARNUTIL_FUZZ_SOURCES_${target}})
+    if(WIN32)
+      target_link_libraries(${name}_replay PRIVATE shell32)
+    endif()
+  endif()
   set(replay_inputs ${PROJECT_SOURCE_DIR}/fuzz/corpus/${target})
   # Regression inputs appear as faults are found; re-run cmake to pick up a
   # new folder.

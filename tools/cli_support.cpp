@@ -121,6 +121,30 @@ bool LineSource::OpenNext() {
   return false;
 }
 
+bool ReadCappedLine(std::streambuf& in, std::size_t cap, std::string& line, bool& tooLong) {
+  // Character by character up to the cap: getline would hold a line of any
+  // length in memory before the tool could refuse it.
+  line.clear();
+  tooLong = false;
+  bool any = false;
+  for (;;) {
+    const int c = in.sbumpc();
+    if (c == std::char_traits<char>::eof()) {
+      break;
+    }
+    any = true;
+    if (c == '\n') {
+      break;
+    }
+    if (line.size() < cap) {
+      line.push_back(static_cast<char>(c));
+    } else {
+      tooLong = true;
+    }
+  }
+  return any;
+}
+
 bool LineSource::Next(std::string& line) {
   for (;;) {
     if (!open_) {
@@ -136,28 +160,7 @@ bool LineSource::Next(std::string& line) {
       line.clear();
       return true;
     }
-    // Character by character up to the cap: getline would hold a line of
-    // any length in memory before the tool could refuse it.
-    line.clear();
-    tooLong_ = false;
-    std::streambuf* buf = in_->rdbuf();
-    bool any = false;
-    for (;;) {
-      const int c = buf->sbumpc();
-      if (c == std::char_traits<char>::eof()) {
-        break;
-      }
-      any = true;
-      if (c == '\n') {
-        break;
-      }
-      if (line.size() < maxLineBytes) {
-        line.push_back(static_cast<char>(c));
-      } else {
-        tooLong_ = true;
-      }
-    }
-    if (!any) {
+    if (!ReadCappedLine(*in_->rdbuf(), maxLineBytes, line, tooLong_)) {
       open_ = false;
       file_.reset();
       continue;

@@ -52,6 +52,11 @@ bool FinishOutput();
 // reading; null with a reason that carries no system text on failure.
 std::unique_ptr<std::istream> OpenInput(const std::string& path, std::string& why);
 
+// Reads one line (up to '\n', which it drops) from in, keeping at most cap
+// bytes of it; tooLong tells that more were skipped. False at the end of the
+// input with nothing read.
+bool ReadCappedLine(std::streambuf& in, std::size_t cap, std::string& line, bool& tooLong);
+
 // Input lines from a list of files (standard input when the list is empty
 // or holds "-"), numbered from 1 in each file. A rejected line is reported as
 // "line N: what is wrong" (with "FILE: " in front for a named file) and
