@@ -50,8 +50,7 @@ void CheckField(const std::string& field) {
   Axis backAxis = Axis::none;
   TARNUTIL_FUZZ_CHECK(tarnutil::cli::ParseAngle(dms, back, backAxis, why));
   TARNUTIL_FUZZ_CHECK(backAxis == printed);
-  TARNUTIL_FUZZ_CHECK(std::fabs(back - degrees) <=
-                      dmsStepDegrees + std::fabs(degrees) * 1e-15);
+  TARNUTIL_FUZZ_CHECK(std::fabs(back - degrees) <= dmsStepDegrees + std::fabs(degrees) * 1e-15);
 }
 
 }  // namespace

@@ -24,16 +24,17 @@ constexpr std::size_t numberTextBytes = 400;
 
 std::FILE* output = nullptr;
 
-std::FILE* Output() { return output != nullptr ? output : stdout; }
+std::FILE* Output() {
+  return output != nullptr ? output : stdout;
+}
 
 }  // namespace
 
 std::string NumberFormat::Format(double value) const {
   char text[numberTextBytes];
-  const std::to_chars_result r =
-      decimals_ >= 0 ? std::to_chars(text, text + sizeof text, value, std::chars_format::fixed,
-                                     decimals_)
-                     : std::to_chars(text, text + sizeof text, value);
+  const std::to_chars_result r = decimals_ >= 0 ? std::to_chars(text, text + sizeof text, value,
+                                                                std::chars_format::fixed, decimals_)
+                                                : std::to_chars(text, text + sizeof text, value);
   return std::string(text, r.ptr);
 }
 
@@ -50,7 +51,9 @@ bool OpenOutput(const std::string& path, std::string& why) {
   return true;
 }
 
-void Print(const std::string& text) { std::fwrite(text.data(), 1, text.size(), Output()); }
+void Print(const std::string& text) {
+  std::fwrite(text.data(), 1, text.size(), Output());
+}
 
 bool FinishOutput() {
   std::FILE* to = Output();
@@ -191,7 +194,9 @@ void LineSource::Reject(const std::string& what) {
 
 namespace {
 
-bool IsSpace(char c) { return c == ' ' || c == '\t'; }
+bool IsSpace(char c) {
+  return c == ' ' || c == '\t';
+}
 
 }  // namespace
 
@@ -392,9 +397,15 @@ Mark ReadMark(const char*& p, const char* last) {
   };
   // Longest first: two apostrophes are a seconds mark.
   static const Spelling spellings[] = {
-      {"\xC2\xB0", Mark::degree}, {"\xE2\x80\xB2", Mark::minute}, {"\xE2\x80\xB3", Mark::second},
-      {"''", Mark::second},       {"d", Mark::degree},            {"D", Mark::degree},
-      {"'", Mark::minute},        {"\"", Mark::second},           {":", Mark::colon},
+      {"\xC2\xB0", Mark::degree},
+      {"\xE2\x80\xB2", Mark::minute},
+      {"\xE2\x80\xB3", Mark::second},
+      {"''", Mark::second},
+      {"d", Mark::degree},
+      {"D", Mark::degree},
+      {"'", Mark::minute},
+      {"\"", Mark::second},
+      {":", Mark::colon},
   };
   if (p == last) {
     return Mark::none;
@@ -426,7 +437,9 @@ Axis HemisphereAxis(char c) {
   }
 }
 
-bool HemisphereNegative(char c) { return c == 'S' || c == 's' || c == 'W' || c == 'w'; }
+bool HemisphereNegative(char c) {
+  return c == 'S' || c == 's' || c == 'W' || c == 'w';
+}
 
 }  // namespace
 

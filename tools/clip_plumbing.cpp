@@ -10,10 +10,14 @@ namespace {
 
 // Each of clipGraph's four edge stages passes on at most m + m / 2 of its m
 // points; 81 / 16 of the count, rounded up, bounds all four.
-std::size_t PolygonRoom(std::size_t count) { return (81 * count + 15) / 16; }
+std::size_t PolygonRoom(std::size_t count) {
+  return (81 * count + 15) / 16;
+}
 
 // RectClipLine asks for 2 (n - 1) points and n - 1 piece totals.
-std::size_t PolylineRoom(std::size_t count) { return 2 * (count - 1); }
+std::size_t PolylineRoom(std::size_t count) {
+  return 2 * (count - 1);
+}
 
 }  // namespace
 

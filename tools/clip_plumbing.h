@@ -24,8 +24,7 @@ ClipRect RectFromCorners(std::int32_t x1, std::int32_t y1, std::int32_t x2, std:
 
 // The visible pieces of a polyline, in order along it; none for fewer than
 // two points.
-std::vector<std::vector<tagPOINT>> ClipPolyline(const ClipRect& rect,
-                                                std::vector<tagPOINT> points);
+std::vector<std::vector<tagPOINT>> ClipPolyline(const ClipRect& rect, std::vector<tagPOINT> points);
 
 // The clipped outline of a polygon, closing edge included unless open.
 std::vector<tagPOINT> ClipPolygon(const ClipRect& rect, std::vector<tagPOINT> points, bool open);

@@ -5,13 +5,13 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <iostream>
-#include <string>
-#include <vector>
 #include <filesystem>
+#include <iostream>
 #include <memory>
 #include <random>
+#include <string>
 #include <system_error>
+#include <vector>
 
 #include "tools/cli_support.h"
 #include "tools/commands.h"
@@ -26,10 +26,10 @@ const char bmpFooter[] =
     "info   prints the width, height and depth (bits per pixel), the pixel format\n"
     "       and row order, and the compression of each Windows bitmap file ('-'\n"
     "       reads standard input), or why the library refuses it.\n"
-    "pixel  prints the pixel at column X and row Y (row 0 at the top): its index\n"
-    "       (the colour-table index, or the value reduced to 5-6-5 for 16, 24 and\n"
-    "       32 bits) and its colour value, both in hexadecimal, as the library\n"
-    "       reads them. For 24-bit pixels the colour value is 0xRRGGBB.";
+    "pixel  prints the pixel at column X and row Y (row 0 at the top) as red,\n"
+    "       green and blue from 0 to 255; with --raw, its index (the colour-table\n"
+    "       index, or the value reduced to 5-6-5 for 16, 24 and 32 bits) and its\n"
+    "       colour value, both in hexadecimal, as the library reads them.";
 
 // The information header's size; bit-field masks follow it.
 constexpr std::size_t infoHeaderBytes = 40;
@@ -90,7 +90,8 @@ std::string FormatName(const CDIB& dib, std::uint32_t headerSize, std::uint32_t 
 bool LoadPath(CDIB& dib, const std::string& path, const std::string& shown) {
   const std::wstring wide = WidePath(path);
   if (wide.empty()) {
-    std::cerr << "tarnutil bmp: cannot read " << shown << " as a bitmap: its name is not valid text\n";
+    std::cerr << "tarnutil bmp: cannot read " << shown
+              << " as a bitmap: its name is not valid text\n";
     return false;
   }
   const int loaded = dib.LoadFile(wide.c_str());
@@ -150,16 +151,57 @@ int Info(const std::string& path) {
     colorsUsed = static_cast<std::uint32_t>(header.biClrUsed);
     topDown = static_cast<std::int32_t>(header.biHeight) < 0;
   }
-  Print("width: " + std::to_string(dib.GetWidth()) + "\n" +
-        "height: " + std::to_string(dib.GetHeight()) + "\n" +
-        "depth: " + std::to_string(dib.GetDepth()) + "\n" +
+  Print("width: " + std::to_string(dib.GetWidth()) + "\n" + "height: " +
+        std::to_string(dib.GetHeight()) + "\n" + "depth: " + std::to_string(dib.GetDepth()) + "\n" +
         "format: " + FormatName(dib, headerSize, compression, colorsUsed) + ", " +
         (topDown ? "top-down" : "bottom-up") + " rows\n" +
         "compression: " + CompressionName(compression) + "\n");
   return exitOk;
 }
 
-int Pixel(const std::string& path, std::int32_t x, std::int32_t y) {
+// One channel of a packed pixel value scaled to 0..255, rounded.
+unsigned Channel(std::uint32_t value, std::uint32_t mask) {
+  if (mask == 0) {
+    return 0;
+  }
+  int shift = 0;
+  while (((mask >> shift) & 1u) == 0) {
+    ++shift;
+  }
+  const std::uint32_t top = mask >> shift;
+  const std::uint32_t level = (value & mask) >> shift;
+  return static_cast<unsigned>((level * 255u + top / 2) / top);
+}
+
+// The colour value GetRGBValue gives, as red, green and blue from 0 to 255:
+// red in the low byte for colour tables, 0xRRGGBB for 24 bits, the 16-bit
+// value under the file's masks (5-5-5 without), 5-6-5 for 32 bits.
+std::string RedGreenBlue(const CDIB& dib, std::uint32_t value) {
+  std::uint32_t masks[3] = {0xFFu, 0xFF00u, 0xFF0000u};
+  const tagBITMAPINFOHEADER& header = dib.GetBMI()->bmiHeader;
+  const int depth = dib.GetDepth();
+  if (depth == 24) {
+    masks[0] = 0xFF0000u;
+    masks[2] = 0xFFu;
+  } else if (depth == 32) {
+    masks[0] = 0xF800u;
+    masks[1] = 0x7E0u;
+    masks[2] = 0x1Fu;
+  } else if (depth == 16) {
+    masks[0] = 0x7C00u;
+    masks[1] = 0x3E0u;
+    masks[2] = 0x1Fu;
+    if (static_cast<std::uint32_t>(header.biSize) >= infoHeaderBytes &&
+        static_cast<std::uint32_t>(header.biCompression) == compressionBitFields) {
+      std::memcpy(masks, reinterpret_cast<const unsigned char*>(dib.GetBMI()) + infoHeaderBytes,
+                  sizeof masks);
+    }
+  }
+  return std::to_string(Channel(value, masks[0])) + " " + std::to_string(Channel(value, masks[1])) +
+         " " + std::to_string(Channel(value, masks[2]));
+}
+
+int Pixel(const std::string& path, std::int32_t x, std::int32_t y, bool raw) {
   CDIB dib;
   if (!Load(dib, path)) {
     return exitBadInput;
@@ -171,7 +213,7 @@ int Pixel(const std::string& path, std::int32_t x, std::int32_t y) {
               << " by " << dib.GetHeight() << " bitmap\n";
     return exitBadInput;
   }
-  Print("index " + Hex(index) + " rgb " + Hex(rgb) + "\n");
+  Print(raw ? "index " + Hex(index) + " rgb " + Hex(rgb) + "\n" : RedGreenBlue(dib, rgb) + "\n");
   return exitOk;
 }
 
@@ -182,6 +224,7 @@ struct BmpOptions {
   std::string file;
   std::int32_t x = 0;
   std::int32_t y = 0;
+  bool raw = false;
 };
 
 Command DeclareBmp(CLI::App& sub) {
@@ -204,6 +247,8 @@ Command DeclareBmp(CLI::App& sub) {
       ->type_name("Y")
       ->required()
       ->check(Int32Check());
+  pixel->add_flag("--raw", options->raw,
+                  "print the library's index and colour value in hexadecimal instead");
   Command command;
   command.operands = &options->files;
   command.run = [options, info]() -> int {
@@ -219,7 +264,7 @@ Command DeclareBmp(CLI::App& sub) {
       }
       return status;
     }
-    return Pixel(options->file, options->x, options->y);
+    return Pixel(options->file, options->x, options->y, options->raw);
   };
   return command;
 }

@@ -51,8 +51,8 @@ struct LinkRecord {
 };
 
 // Reads one link from the fields of line; false with why.
-bool ReadLink(const std::vector<std::string>& fields, const ChainOptions& options,
-              LinkRecord& link, std::string& why) {
+bool ReadLink(const std::vector<std::string>& fields, const ChainOptions& options, LinkRecord& link,
+              std::string& why) {
   const std::size_t keyFields = options.nodeIds ? 2 : 0;
   const std::size_t minFields = options.nodeIds ? 3 : 5;
   if (fields.size() < minFields || (fields.size() - 1 - keyFields) % 2 != 0) {
@@ -89,7 +89,9 @@ bool ReadLink(const std::vector<std::string>& fields, const ChainOptions& option
   return true;
 }
 
-bool SameKey(const ST_NODE& a, const ST_NODE& b) { return a.key1 == b.key1 && a.key2 == b.key2; }
+bool SameKey(const ST_NODE& a, const ST_NODE& b) {
+  return a.key1 == b.key1 && a.key2 == b.key2;
+}
 
 std::string PointsText(const std::vector<tagPOINT>& points) {
   std::string text;

@@ -2,8 +2,8 @@
 #include <tarnutil/tarnutil.h>
 
 #include <cmath>
-#include <iostream>
 #include <cstddef>
+#include <iostream>
 #include <memory>
 #include <string>
 #include <utility>
@@ -45,8 +45,10 @@ const char lccFooter[] =
     "   CONVERSION[\"unknown\",METHOD[\"Lambert Conic Conformal (2SP)\",ID[\"EPSG\",9802]],\n"
     "   PARAMETER[\"Latitude of false origin\",18,ANGLEUNIT[\"degree\",0.0174532925199433]],\n"
     "   PARAMETER[\"Longitude of false origin\",104,ANGLEUNIT[\"degree\",0.0174532925199433]],\n"
-    "   PARAMETER[\"Latitude of 1st standard parallel\",25,ANGLEUNIT[\"degree\",0.0174532925199433]],\n"
-    "   PARAMETER[\"Latitude of 2nd standard parallel\",47,ANGLEUNIT[\"degree\",0.0174532925199433]],\n"
+    "   PARAMETER[\"Latitude of 1st standard "
+    "parallel\",25,ANGLEUNIT[\"degree\",0.0174532925199433]],\n"
+    "   PARAMETER[\"Latitude of 2nd standard "
+    "parallel\",47,ANGLEUNIT[\"degree\",0.0174532925199433]],\n"
     "   PARAMETER[\"Easting at false origin\",0,LENGTHUNIT[\"metre\",1]],\n"
     "   PARAMETER[\"Northing at false origin\",0,LENGTHUNIT[\"metre\",1]]],\n"
     "   CS[Cartesian,2],AXIS[\"(E)\",east,ORDER[1],LENGTHUNIT[\"metre\",1]],\n"
@@ -58,7 +60,8 @@ const char lccFooter[] =
 
 const char lccExample[] =
     "Example: echo '110 30' | tarnutil lcc -p 4   prints   571250.7147 1353621.3719\n"
-    "Example: echo '110d30E, 30N Chengdu' | tarnutil lcc -p 1   prints   618786.2 1356692.9 Chengdu";
+    "Example: echo '110d30E, 30N Chengdu' | tarnutil lcc -p 1   prints   618786.2 1356692.9 "
+    "Chengdu";
 
 const char rhumbFooter[] =
     "Rhumb line on the Krasovsky 1940 ellipsoid (a = 6378245 m, 1/f = 298.3):\n"
@@ -237,8 +240,8 @@ Command DeclareLcc(CLI::App& sub) {
       }
       if (o.dms) {
         const int decimals = o.decimals >= 0 ? o.decimals : defaultDmsDecimals;
-        row += FormatDms(a, Axis::longitude, decimals) + " " +
-               FormatDms(b, Axis::latitude, decimals);
+        row +=
+            FormatDms(a, Axis::longitude, decimals) + " " + FormatDms(b, Axis::latitude, decimals);
       } else {
         row += format.Format(a) + " " + format.Format(b);
       }

@@ -2,13 +2,13 @@
 // blank line between figures.
 #include <tarnutil/tarnutil.h>
 
+#include <cmath>
 #include <cstdint>
 #include <cstdio>
-#include <string>
-#include <vector>
-#include <cmath>
 #include <iostream>
 #include <memory>
+#include <string>
+#include <vector>
 
 #include "tools/cli_support.h"
 #include "tools/clip_plumbing.h"
@@ -43,7 +43,8 @@ const char clipFooter[] =
     "included unless --open. With --ids each piece follows a comment line\n"
     "\"# figure N\", N counting the input figures from 1, so a figure that\n"
     "vanished or split shows. Lines starting with '#' are skipped.\n"
-    "Example: printf -- '-5 5\\n5 5\\n' | tarnutil clip --rect 10 10 0 0 | paste -sd ' '   prints   0 5 5 5";
+    "Example: printf -- '-5 5\\n5 5\\n' | tarnutil clip --rect 10 10 0 0 | paste -sd ' '   prints  "
+    " 0 5 5 5";
 
 // Output of figures, a blank line between two of them, each after a
 // "# figure N" line when asked.

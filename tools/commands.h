@@ -5,7 +5,6 @@
 #define TARNUTIL_TOOLS_COMMANDS_H
 
 #include <CLI/CLI.hpp>
-
 #include <functional>
 #include <string>
 #include <vector>

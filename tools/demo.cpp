@@ -20,8 +20,8 @@
 #include <vector>
 
 #include "tools/bmp_writer.h"
-#include "tools/clip_plumbing.h"
 #include "tools/cli_support.h"
+#include "tools/clip_plumbing.h"
 #include "tools/commands.h"
 #include "tools/demo_network.h"
 #include "tools/raster.h"
@@ -110,7 +110,9 @@ std::uint32_t SwapRedBlue(std::uint32_t c) {
   return ((c & 0xFFu) << 16) | (c & 0xFF00u) | ((c >> 16) & 0xFFu);
 }
 
-std::int32_t NearestMetre(double v) { return static_cast<std::int32_t>(std::floor(v + 0.5)); }
+std::int32_t NearestMetre(double v) {
+  return static_cast<std::int32_t>(std::floor(v + 0.5));
+}
 
 tagPOINT Project(GeoPoint g) {
   double x = 0.0;
@@ -138,10 +140,9 @@ struct ViewMapping {
   double metresPerPixel;
 
   PixelPoint ToPixel(const tagPOINT& p) const {
-    return PixelPoint{(static_cast<std::int32_t>(p.x) - static_cast<std::int32_t>(lo.x)) /
-                          metresPerPixel,
-                      (static_cast<std::int32_t>(hi.y) - static_cast<std::int32_t>(p.y)) /
-                          metresPerPixel};
+    return PixelPoint{
+        (static_cast<std::int32_t>(p.x) - static_cast<std::int32_t>(lo.x)) / metresPerPixel,
+        (static_cast<std::int32_t>(hi.y) - static_cast<std::int32_t>(p.y)) / metresPerPixel};
   }
 
   ClipRect Rect() const {
@@ -211,7 +212,8 @@ void Thin(std::vector<tagPOINT>& line) {
     out.insert(out.end(), run.begin() + (out.empty() ? 0 : 1), run.begin() + kept);
   };
   auto key = [&line](std::size_t i) {
-    return std::make_pair(static_cast<std::int32_t>(line[i].x), static_cast<std::int32_t>(line[i].y));
+    return std::make_pair(static_cast<std::int32_t>(line[i].x),
+                          static_cast<std::int32_t>(line[i].y));
   };
   std::set<std::pair<std::int32_t, std::int32_t>> seen;
   std::size_t first = 0;
@@ -271,8 +273,8 @@ bool PlaceMarker(Canvas& canvas, int tipX, int tipY) {
   HDC__* mapDc = CreateCompatibleDC(nullptr);
   HBITMAP__* markerBitmap = CreateBitmap(markerWidth, markerHeight, 1, 32, nullptr);
   HBITMAP__* mapBitmap = CreateBitmap(markerWidth, markerHeight, 1, 32, nullptr);
-  bool ok = markerDc != nullptr && mapDc != nullptr && markerBitmap != nullptr &&
-            mapBitmap != nullptr;
+  bool ok =
+      markerDc != nullptr && mapDc != nullptr && markerBitmap != nullptr && mapBitmap != nullptr;
   void* oldMarker = nullptr;
   void* oldMap = nullptr;
   if (ok) {
@@ -379,7 +381,6 @@ bool ReadsBackTheSame(const CDIB& dib, const std::string& path) {
   }
   return true;
 }
-
 
 struct DemoOptions {
   std::string outPath = "tarnutil-demo.bmp";
@@ -555,10 +556,12 @@ std::string Report(const DemoRun& run, const DemoOptions& options, bool same,
   report += "route:       " + Fixed(run.routeMetres / metresPerKm, 3) +
             " km along the highway; rhumb line " + Fixed(run.rhumbMetres / metresPerKm, 3) +
             " km at bearing " + Fixed(run.rhumbBearing, 2) + "\n";
-  report += "marker:      pixel " + std::to_string(run.tipX) + " " + std::to_string(run.tipY) + "\n";
+  report +=
+      "marker:      pixel " + std::to_string(run.tipX) + " " + std::to_string(run.tipY) + "\n";
   report += "picture:     " + options.outPath + ", " + std::to_string(options.size[0]) + " x " +
-            std::to_string(options.size[1]) + " pixels, 24 bits; read back through CDIB: " +
-            (same ? "identical" : "DIFFERENT") + "\n";
+            std::to_string(options.size[1]) +
+            " pixels, 24 bits; read back through CDIB: " + (same ? "identical" : "DIFFERENT") +
+            "\n";
   if (options.timing) {
     report += "time (ms):  ";
     for (const std::pair<const char*, double>& stage : timings.stages) {

@@ -3,7 +3,6 @@
 #include <tarnutil/tarnutil.h>
 
 #include <CLI/CLI.hpp>
-
 #include <cstdio>
 #include <iostream>
 #include <string>
@@ -86,8 +85,8 @@ std::string ManPage(const CLI::App& app) {
   ManOptions(app, page);
   page += ".SH COMMANDS\n";
   for (const CLI::App* sub : app.get_subcommands([](const CLI::App*) { return true; })) {
-    page += ".SS " + sub->get_name() + "\n" + Roff(sub->get_description()) + "\n.PP\n" +
-            ".nf\n" + Roff(sub->get_footer()) + "\n.fi\n";
+    page += ".SS " + sub->get_name() + "\n" + Roff(sub->get_description()) + "\n.PP\n" + ".nf\n" +
+            Roff(sub->get_footer()) + "\n.fi\n";
     ManOptions(*sub, page);
   }
   page +=
@@ -116,10 +115,10 @@ int Main(std::vector<std::string> args) {
   // option on Windows, and the same command line must work everywhere.
   app.allow_windows_style_options(false);
   app.set_help_flag("-h,--help", "print this help and exit");
-  app.set_version_flag("--version",
-                       std::string("tarnutil ") + TARNUTIL_VERSION_STRING + " (library " +
-                           TarnUtilVersion() + ")",
-                       "print the tool's and the library's versions and exit");
+  app.set_version_flag(
+      "--version",
+      std::string("tarnutil ") + TARNUTIL_VERSION_STRING + " (library " + TarnUtilVersion() + ")",
+      "print the tool's and the library's versions and exit");
   bool man = false;
   app.add_flag("--man", man, "print the manual page (roff) and exit")->group("");
   std::vector<Command> commands;
@@ -176,8 +175,7 @@ int Main(std::vector<std::string> args) {
                   << " --help')\n";
         return exitUsage;
       }
-      commands[i].operands->insert(commands[i].operands->end(), afterMark.begin(),
-                                   afterMark.end());
+      commands[i].operands->insert(commands[i].operands->end(), afterMark.begin(), afterMark.end());
     }
     return commands[i].run();
   }
@@ -189,7 +187,8 @@ int Main(std::vector<std::string> args) {
 void DeclareInput(CLI::App& sub, InputOptions& options, bool rows) {
   sub.add_option("files", options.files, "input files; none or '-' reads standard input")
       ->type_name("FILE");
-  sub.add_option("-o,--output", options.output, "write the results to FILE instead of standard output")
+  sub.add_option("-o,--output", options.output,
+                 "write the results to FILE instead of standard output")
       ->type_name("FILE");
   if (!rows) {
     return;

@@ -7,8 +7,8 @@
 #if defined(_WIN32)
 #include <fcntl.h>
 #include <io.h>
-#include <windows.h>
 #include <shellapi.h>
+#include <windows.h>
 #endif
 
 namespace tarnutil {
@@ -54,7 +54,8 @@ std::vector<std::string> PrepareProcess(int argc, char** argv) {
 }
 
 std::wstring WidePath(const std::string& path) {
-  const int count = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, path.c_str(), -1, nullptr, 0);
+  const int count =
+      MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, path.c_str(), -1, nullptr, 0);
   if (count <= 0) {
     return std::wstring();
   }
@@ -88,7 +89,9 @@ std::wstring WidePath(const std::string& path) {
   return wide;
 }
 
-std::FILE* OpenFileForWriting(const std::string& path) { return std::fopen(path.c_str(), "wb"); }
+std::FILE* OpenFileForWriting(const std::string& path) {
+  return std::fopen(path.c_str(), "wb");
+}
 
 #endif
 

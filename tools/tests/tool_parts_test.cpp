@@ -1,8 +1,7 @@
 // The tool's own parts below the command line: number parsing and printing,
 // the raster, and the bitmap writer.
-#include <tarnutil/tarnutil.h>
-
 #include <gtest/gtest.h>
+#include <tarnutil/tarnutil.h>
 
 #include <cmath>
 #include <cstdint>
@@ -15,6 +14,7 @@
 
 #include "tools/bmp_writer.h"
 #include "tools/cli_support.h"
+#include "tools/clip_plumbing.h"
 #include "tools/raster.h"
 
 namespace {
@@ -164,9 +164,13 @@ TEST(ReadRecords, AnglesAsUsersWriteThem) {
       {"30d15'S", true, -30.25, Axis::latitude},
       {"110d30'15\"E", true, 110.0 + 30.0 / 60.0 + 15.0 / 3600.0, Axis::longitude},
       {"110d30'15''E", true, 110.0 + 30.0 / 60.0 + 15.0 / 3600.0, Axis::longitude},
-      {"30\xC2\xB0" "15\xE2\x80\xB2N", true, 30.25, Axis::latitude},
-      {"30\xC2\xB0" "15\xE2\x80\xB2" "36\xE2\x80\xB3N", true, 30.0 + 15.0 / 60.0 + 36.0 / 3600.0,
-       Axis::latitude},
+      {"30\xC2\xB0"
+       "15\xE2\x80\xB2N",
+       true, 30.25, Axis::latitude},
+      {"30\xC2\xB0"
+       "15\xE2\x80\xB2"
+       "36\xE2\x80\xB3N",
+       true, 30.0 + 15.0 / 60.0 + 36.0 / 3600.0, Axis::latitude},
       {"-30:15:36", true, -(30.0 + 15.0 / 60.0 + 36.0 / 3600.0), Axis::none},
       {"30d15", true, 30.25, Axis::none},
       {"30d60'", false, 0.0, Axis::none},
@@ -211,6 +215,45 @@ TEST(ReadRecords, MessagesQuoteAShortPrefix) {
   const std::string accents(30, 'a');
   const std::string quoted = tarnutil::cli::Quote(std::string(23, 'a') + "\xC3\xA9" + accents);
   EXPECT_EQ(quoted.compare(0, 25, "'" + std::string(23, 'a') + "."), 0);
+}
+
+TEST(ClipPlumbing, CornersInAnyOrderClipTheSame) {
+  using tarnutil::cli::ClipPolygon;
+  using tarnutil::cli::ClipPolyline;
+  using tarnutil::cli::RectFromCorners;
+  auto pt = [](std::int32_t x, std::int32_t y) {
+    tagPOINT p;
+    p.x = x;
+    p.y = y;
+    return p;
+  };
+  // A zigzag in and out of the square: three visible pieces.
+  const std::vector<tagPOINT> line = {pt(-50, 10), pt(50, 10),  pt(50, 150), pt(60, 150),
+                                      pt(60, 50),  pt(150, 50), pt(150, 90), pt(90, 90)};
+  const std::vector<tagPOINT> square = {pt(-10, -10), pt(50, -10), pt(50, 50), pt(-10, 50)};
+  const auto reference = ClipPolyline(RectFromCorners(0, 0, 100, 100), line);
+  ASSERT_EQ(reference.size(), 3u);
+  const auto referenceArea = ClipPolygon(RectFromCorners(0, 0, 100, 100), square, false);
+  ASSERT_FALSE(referenceArea.empty());
+  const std::int32_t orders[][4] = {{100, 100, 0, 0}, {0, 100, 100, 0}, {100, 0, 0, 100}};
+  for (const auto& o : orders) {
+    SCOPED_TRACE(testing::Message() << o[0] << " " << o[1] << " " << o[2] << " " << o[3]);
+    const auto pieces = ClipPolyline(RectFromCorners(o[0], o[1], o[2], o[3]), line);
+    ASSERT_EQ(pieces.size(), reference.size());
+    for (std::size_t i = 0; i < pieces.size(); ++i) {
+      ASSERT_EQ(pieces[i].size(), reference[i].size());
+      for (std::size_t j = 0; j < pieces[i].size(); ++j) {
+        EXPECT_EQ(pieces[i][j].x, reference[i][j].x);
+        EXPECT_EQ(pieces[i][j].y, reference[i][j].y);
+      }
+    }
+    const auto area = ClipPolygon(RectFromCorners(o[0], o[1], o[2], o[3]), square, false);
+    ASSERT_EQ(area.size(), referenceArea.size());
+    for (std::size_t j = 0; j < area.size(); ++j) {
+      EXPECT_EQ(area[j].x, referenceArea[j].x);
+      EXPECT_EQ(area[j].y, referenceArea[j].y);
+    }
+  }
 }
 
 // A small 24-bit bitmap to draw on, and the set pixels as a picture.
@@ -314,13 +357,13 @@ TEST(WriteBmp24, WritesHeadersAndPaddedRowsBottomUp) {
   // 14 + 40 header bytes, then two rows of 9 pixel bytes padded to 12.
   const std::vector<unsigned char> expected = {
       'B', 'M', 78, 0, 0, 0, 0, 0, 0, 0, 54, 0, 0, 0,  // file header
-      40, 0, 0, 0, 3, 0, 0, 0, 2, 0, 0, 0,            // size, width, height
-      1, 0, 24, 0, 0, 0, 0, 0, 24, 0, 0, 0,           // planes, bits, compression, image bytes
-      0x13, 0x0B, 0, 0, 0x13, 0x0B, 0, 0,             // 72 dots per inch both ways
-      0, 0, 0, 0, 0, 0, 0, 0,                         // no colour table
+      40, 0, 0, 0, 3, 0, 0, 0, 2, 0, 0, 0,             // size, width, height
+      1, 0, 24, 0, 0, 0, 0, 0, 24, 0, 0, 0,            // planes, bits, compression, image bytes
+      0x13, 0x0B, 0, 0, 0x13, 0x0B, 0, 0,              // 72 dots per inch both ways
+      0, 0, 0, 0, 0, 0, 0, 0,                          // no colour table
       // The bottom row comes first, each pixel blue, green, red.
-      0x0C, 0x0B, 0x0A, 0x0F, 0x0E, 0x0D, 0x12, 0x11, 0x10, 0, 0, 0,
-      0x03, 0x02, 0x01, 0x06, 0x05, 0x04, 0x09, 0x08, 0x07, 0, 0, 0};
+      0x0C, 0x0B, 0x0A, 0x0F, 0x0E, 0x0D, 0x12, 0x11, 0x10, 0, 0, 0, 0x03, 0x02, 0x01, 0x06, 0x05,
+      0x04, 0x09, 0x08, 0x07, 0, 0, 0};
   EXPECT_EQ(bytes, expected);
 }
 
