@@ -7,8 +7,9 @@
 #if defined(_WIN32)
 #include <fcntl.h>
 #include <io.h>
-#include <shellapi.h>
 #include <windows.h>
+// After <windows.h>, whose macros it uses.
+#include <shellapi.h>
 #endif
 
 namespace tarnutil {
