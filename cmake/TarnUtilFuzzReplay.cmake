@@ -9,6 +9,12 @@ foreach(target IN LISTS TARNUTIL_FUZZ_TARGETS)
   if(target STREQUAL "geo_io")
     target_link_libraries(${name}_replay PRIVATE tarnutil_geo)
   endif()
+  if(TARNUTIL_FUZZ_SOURCES_${target})
+    target_sources(${name}_replay PRIVATE ${TARNUTIL_FUZZ_SOURCES_${target}})
+    if(WIN32)
+      target_link_libraries(${name}_replay PRIVATE shell32)
+    endif()
+  endif()
   set(replay_inputs ${PROJECT_SOURCE_DIR}/fuzz/corpus/${target})
   # Regression inputs appear as faults are found; re-run cmake to pick up a
   # new folder.

@@ -3,7 +3,10 @@
 # fuzz/<name>_fuzz.cpp with its corpus in fuzz/corpus/<name>/. Included
 # once, from the top.
 set(TARNUTIL_FUZZ_TARGETS allocator c_api clip_graph dib_attach dib_load geodesy helpers line_list
-                          rect_clip simplify)
+                          rect_clip simplify tool_input)
+# Sources a target needs beyond the library: the tool's input reader.
+set(TARNUTIL_FUZZ_SOURCES_tool_input ${PROJECT_SOURCE_DIR}/tools/cli_support.cpp
+                                     ${PROJECT_SOURCE_DIR}/tools/tool_platform.cpp)
 # The tool's GeoJSON and WKT reader, where its JSON package is installed.
 if(TARGET tarnutil_geo)
   list(APPEND TARNUTIL_FUZZ_TARGETS geo_io)

@@ -30,7 +30,7 @@ legs=("$@")
 # Every leg generates bitmap test data on the host with Pillow and ImageMagick.
 packages=(cmake make g++ pkg-config googletest libgtest-dev libbenchmark-dev
   libproj-dev libgeographiclib-dev python3 python3-pil imagemagick
-  nlohmann-json3-dev)
+  nlohmann-json3-dev libcli11-dev)
 # Seconds each fuzz target runs in the fuzz leg; nine targets plus the
 # sanitizer build stay within about six minutes on two cores.
 fuzz_seconds=${TARNUTIL_FUZZ_SECONDS:-20}
@@ -309,12 +309,12 @@ for leg in "${legs[@]}"; do
       run_leg clang-asan -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=Debug \
         -DTARNUTIL_SANITIZE=address,undefined,float-cast-overflow ;;
     armhf)
-      run_leg armhf -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchains/armhf.cmake" ;;
+      run_leg armhf -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchains/armhf.cmake" -DTARNUTIL_BUILD_TOOLS=ON ;;
     aarch64)
-      run_leg aarch64 -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchains/aarch64.cmake" ;;
+      run_leg aarch64 -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchains/aarch64.cmake" -DTARNUTIL_BUILD_TOOLS=ON ;;
     mingw)
       export WINEPREFIX=${WINEPREFIX:-$out/wineprefix}
-      run_leg mingw -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchains/mingw64.cmake" ;;
+      run_leg mingw -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchains/mingw64.cmake" -DTARNUTIL_BUILD_TOOLS=ON ;;
     fuzz)
       run_fuzz_leg ;;
     valgrind)

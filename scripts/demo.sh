@@ -11,7 +11,7 @@ build=${TARNUTIL_BUILD_ROOT:-$root/build}/demo
 jobs=${TARNUTIL_JOBS:-2}
 picture=${1:-$build/tarnutil-demo.bmp}
 
-packages=(cmake make g++ nlohmann-json3-dev)
+packages=(cmake make g++ nlohmann-json3-dev libcli11-dev)
 . "$root/scripts/packages.sh"
 ensure_packages "${packages[@]}"
 

@@ -1,5 +1,6 @@
 #include "tools/bmp_writer.h"
 
+#include <filesystem>
 #include <fstream>
 
 #include "dibformat/dib_format.h"
@@ -85,11 +86,13 @@ bool WriteBmp24(const CDIB& dib, const std::string& path) {
     bytes.resize(rowStart + rowBytes, 0);
   }
 
-  std::ofstream out(path, std::ios::out | std::ios::binary | std::ios::trunc);
+  std::ofstream out(std::filesystem::u8path(path),
+                    std::ios::out | std::ios::binary | std::ios::trunc);
   if (!out) {
     return false;
   }
-  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  out.write(reinterpret_cast<const char*>(bytes.data()),
+            static_cast<std::streamsize>(bytes.size()));
   out.close();
   return static_cast<bool>(out);
 }

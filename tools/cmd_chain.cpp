@@ -1,10 +1,13 @@
 // chain: road links to continuous lines through the library's line list.
 #include <tarnutil/tarnutil.h>
 
+#include <algorithm>
 #include <cstdint>
-#include <cstdio>
 #include <deque>
+#include <iostream>
 #include <list>
+#include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -16,88 +19,198 @@ namespace cli {
 
 namespace {
 
-const char chainHelp[] =
-    "usage: tarnutil chain [FILE...]\n"
-    "\n"
+const char chainFooter[] =
     "Chains road links into continuous lines. One link per line:\n"
-    "  id startA startB endA endB\n"
-    "with id an unsigned 32-bit integer and each node key two 32-bit integers;\n"
-    "links whose keys are equal meet. After the last link, prints one chained\n"
-    "line per output line, in the order the lines were started: the ids of its\n"
-    "links from its start to its end, each with + when the link keeps the\n"
-    "direction it was given and - when it was turned round.\n"
-    "\n"
+    "  id x1 y1 x2 y2 [... xn yn]   (node keys: the first and last point)\n"
+    "  id startNode endNode [x1 y1 ...]   with --node-ids\n"
+    "with id an unsigned 32-bit integer, unique, and the rest 32-bit integers;\n"
+    "links whose node keys are equal meet. After the last link, prints one\n"
+    "chained line per output line, in the order the lines were started: the ids\n"
+    "of its links from its start to its end, each with + when the link keeps the\n"
+    "direction it was given and - when it was turned round. --geometry prints\n"
+    "each line's points instead, one \"x y\" per line and a blank line between\n"
+    "lines, the shared end of two links once.\n"
     "Blank lines and lines starting with '#' are skipped.\n"
-    "Example: printf '1 0 0 0 1\\n2 0 2 0 1\\n' | tarnutil chain   prints   +1 -2\n";
+    "Example: printf '1 0 0 0 1\\n2 0 2 0 1\\n' | tarnutil chain   prints   +1 -2";
 
 // The direction the tool gives every link; the line list negates it on each
 // reversal, so its sign at the end tells the orientation.
 constexpr std::int32_t givenDirection = 1;
 
+struct ChainOptions {
+  InputOptions input;
+  bool nodeIds = false;
+  bool geometry = false;
+};
+
+struct LinkRecord {
+  std::uint32_t id = 0;
+  ST_NODE start{0, 0};
+  ST_NODE end{0, 0};
+  std::vector<tagPOINT> points;
+};
+
+// Reads one link from the fields of line; false with why.
+bool ReadLink(const std::vector<std::string>& fields, const ChainOptions& options, LinkRecord& link,
+              std::string& why) {
+  const std::size_t keyFields = options.nodeIds ? 2 : 0;
+  const std::size_t minFields = options.nodeIds ? 3 : 5;
+  if (fields.size() < minFields || (fields.size() - 1 - keyFields) % 2 != 0) {
+    why = options.nodeIds ? "expected id startNode endNode and x y pairs, got " +
+                                std::to_string(fields.size()) + " columns"
+                          : "expected id and two or more x y pairs, got " +
+                                std::to_string(fields.size()) + " columns";
+    return false;
+  }
+  if (!ParseUint32(fields[0], link.id, why)) {
+    return false;
+  }
+  std::vector<std::int32_t> values(fields.size() - 1);
+  for (std::size_t i = 1; i < fields.size(); ++i) {
+    if (!ParseInt32(fields[i], values[i - 1], why)) {
+      return false;
+    }
+  }
+  for (std::size_t i = keyFields; i + 1 < values.size(); i += 2) {
+    tagPOINT p;
+    p.x = values[i];
+    p.y = values[i + 1];
+    link.points.push_back(p);
+  }
+  if (options.nodeIds) {
+    link.start = ST_NODE{values[0], 0};
+    link.end = ST_NODE{values[1], 0};
+  } else {
+    const tagPOINT& first = link.points.front();
+    const tagPOINT& last = link.points.back();
+    link.start = ST_NODE{static_cast<std::int32_t>(first.x), static_cast<std::int32_t>(first.y)};
+    link.end = ST_NODE{static_cast<std::int32_t>(last.x), static_cast<std::int32_t>(last.y)};
+  }
+  return true;
+}
+
+bool SameKey(const ST_NODE& a, const ST_NODE& b) {
+  return a.key1 == b.key1 && a.key2 == b.key2;
+}
+
+std::string PointsText(const std::vector<tagPOINT>& points) {
+  std::string text;
+  for (const tagPOINT& p : points) {
+    text += std::to_string(static_cast<std::int32_t>(p.x)) + " " +
+            std::to_string(static_cast<std::int32_t>(p.y)) + "\n";
+  }
+  return text;
+}
+
 }  // namespace
 
-int RunChain(const std::vector<std::string>& args) {
-  OptionReader reader("chain", args);
-  std::vector<std::string> files;
-  while (reader.Next()) {
-    if (reader.Is("-h", "--help")) {
-      std::fputs(chainHelp, stdout);
-      return exitOk;
+Command DeclareChain(CLI::App& sub) {
+  auto options = std::make_shared<ChainOptions>();
+  sub.footer(chainFooter);
+  sub.add_flag("--node-ids", options->nodeIds,
+               "links are \"id startNode endNode [x y ...]\" with explicit node keys");
+  sub.add_flag("-g,--geometry", options->geometry, "print the chained lines' points");
+  DeclareInput(sub, options->input, false);
+  Command command;
+  command.operands = &options->input.files;
+  command.run = [options]() -> int {
+    const ChainOptions& o = *options;
+    if (!OpenOutputFor("chain", o.input)) {
+      return exitBadInput;
     }
-    if (reader.IsOperand()) {
-      files.push_back(reader.Current());
-    } else {
-      return reader.Unknown();
-    }
-  }
-
-  // Node records must outlive the list; a deque keeps their addresses.
-  std::deque<ST_NODE> nodes;
-  std::list<std::deque<ST_LINK*>*> lines;
-  LineSource source("chain", files);
-  std::string line;
-  std::string why;
-  while (source.Next(line)) {
-    if (IsBlank(line) || IsComment(line)) {
-      continue;
-    }
-    const std::vector<std::string> fields = SplitFields(line);
-    if (fields.size() != 5) {
-      source.Reject("expected 5 integers (id startA startB endA endB), got " +
-                    std::to_string(fields.size()));
-      continue;
-    }
-    std::uint32_t id = 0;
-    std::int32_t key[4] = {0, 0, 0, 0};
-    bool ok = ParseUint32(fields[0], id, why);
-    for (int i = 0; ok && i < 4; ++i) {
-      ok = ParseInt32(fields[static_cast<std::size_t>(i) + 1], key[i], why);
-    }
-    if (!ok) {
-      source.Reject(why);
-      continue;
-    }
-    nodes.push_back(ST_NODE{key[0], key[1]});
-    ST_NODE* start = &nodes.back();
-    nodes.push_back(ST_NODE{key[2], key[3]});
-    ST_NODE* end = &nodes.back();
-    // The list owns the link from here on; ClearLineList deletes it.
-    AddToLineList(new ST_LINK{id, givenDirection, start, end}, lines);
-  }
-
-  for (const std::deque<ST_LINK*>* chained : lines) {
-    std::string text;
-    for (const ST_LINK* link : *chained) {
-      if (!text.empty()) {
-        text += ' ';
+    // Node records must outlive the list; a deque keeps their addresses.
+    std::deque<ST_NODE> nodes;
+    std::map<std::uint32_t, std::vector<tagPOINT>> geometry;
+    std::list<std::deque<ST_LINK*>*> lines;
+    LineSource source("chain", o.input.files);
+    std::string line;
+    std::string why;
+    bool oneKey = true;
+    std::size_t links = 0;
+    while (source.Next(line)) {
+      if (source.TooLong()) {
+        source.Reject("the line is longer than " + std::to_string(maxLineBytes) + " bytes");
+        continue;
       }
-      text += link->direction == givenDirection ? '+' : '-';
-      text += std::to_string(link->appData);
+      if (IsBlank(line) || IsComment(line)) {
+        continue;
+      }
+      Record record;
+      LinkRecord link;
+      // Every column is the link's; SplitRecord only separates them.
+      if (!SplitRecord(line, 1, "id", record, why)) {
+        source.Reject(why);
+        continue;
+      }
+      std::vector<std::string> fields = record.fields;
+      Record rest;
+      while (!record.trailing.empty() && SplitRecord(record.trailing, 1, "", rest, why)) {
+        fields.push_back(rest.fields[0]);
+        record.trailing = rest.trailing;
+      }
+      if (!ReadLink(fields, o, link, why)) {
+        source.Reject(why);
+        continue;
+      }
+      if (o.geometry && link.points.size() < 2) {
+        source.Reject("--geometry needs two or more x y pairs for each link");
+        continue;
+      }
+      if (!geometry.emplace(link.id, link.points).second) {
+        source.Reject("link id " + std::to_string(link.id) + " was given before");
+        continue;
+      }
+      if (links > 0 && (!SameKey(link.start, nodes.front()) || !SameKey(link.end, nodes.front()))) {
+        oneKey = false;
+      }
+      if (links == 0 && !SameKey(link.start, link.end)) {
+        oneKey = false;
+      }
+      ++links;
+      nodes.push_back(link.start);
+      ST_NODE* start = &nodes.back();
+      nodes.push_back(link.end);
+      ST_NODE* end = &nodes.back();
+      // The list owns the link from here on; ClearLineList deletes it.
+      AddToLineList(new ST_LINK{link.id, givenDirection, start, end}, lines);
     }
-    Print(text + "\n");
-  }
-  ClearLineList(&lines);
-  return source.HadErrors() ? exitBadInput : exitOk;
+    if (links > 1 && oneKey) {
+      std::cerr << "tarnutil chain: warning: every link starts and ends at the same node key, "
+                   "so all of them meet; check the key columns\n";
+    }
+    bool firstLine = true;
+    for (const std::deque<ST_LINK*>* chained : lines) {
+      std::string text;
+      if (o.geometry) {
+        std::vector<tagPOINT> points;
+        for (const ST_LINK* l : *chained) {
+          std::vector<tagPOINT> part = geometry[l->appData];
+          if (l->direction != givenDirection) {
+            std::reverse(part.begin(), part.end());
+          }
+          // The shared end of two links once.
+          const bool joins = !points.empty() && points.back().x == part.front().x &&
+                             points.back().y == part.front().y;
+          points.insert(points.end(), part.begin() + (joins ? 1 : 0), part.end());
+        }
+        text = (firstLine ? "" : "\n") + PointsText(points);
+      } else {
+        for (const ST_LINK* l : *chained) {
+          if (!text.empty()) {
+            text += ' ';
+          }
+          text += l->direction == givenDirection ? '+' : '-';
+          text += std::to_string(l->appData);
+        }
+        text += "\n";
+      }
+      firstLine = false;
+      Print(text);
+    }
+    ClearLineList(&lines);
+    return FinishStatus("chain", source.HadErrors());
+  };
+  return command;
 }
 
 }  // namespace cli

@@ -2,12 +2,16 @@
 // blank line between figures.
 #include <tarnutil/tarnutil.h>
 
+#include <cmath>
 #include <cstdint>
 #include <cstdio>
+#include <iostream>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "tools/cli_support.h"
+#include "tools/clip_plumbing.h"
 #include "tools/commands.h"
 
 namespace tarnutil {
@@ -15,85 +19,97 @@ namespace cli {
 
 namespace {
 
-const char simplifyHelp[] =
-    "usage: tarnutil simplify (--tolerance T | --manhattan N) [FILE...]\n"
-    "\n"
-    "Thins polylines of integer points: one \"x y\" per line, a blank line between\n"
-    "polylines. Prints the kept points the same way; first and last points stay.\n"
-    "\n"
-    "  --tolerance T  farthest-point split: a point survives when its squared\n"
-    "                 deviation from the chord exceeds sqrt(T), so T = 16 keeps\n"
-    "                 points whose squared deviation is above 4\n"
+const char simplifyFooter[] =
+    "Thins polylines of integer points: one \"x y\" per line (spaces, tabs or a\n"
+    "comma between), a blank line between polylines. Prints the kept points the\n"
+    "same way; first and last points stay. Give one of:\n"
+    "  --distance D   farthest-point split: a point survives when its distance\n"
+    "                 from the chord exceeds D, in the data's units\n"
+    "  --tolerance T  the same split with the library's own tolerance: a point\n"
+    "                 survives when its squared distance exceeds sqrt(T), so\n"
+    "                 --tolerance 16 is --distance 2\n"
     "  --manhattan N  one forward pass: keeps a point whose |dx| + |dy| from the\n"
     "                 last kept point exceeds N; the point before the last one is\n"
     "                 always dropped\n"
-    "\n"
-    "Lines starting with '#' are skipped.\n";
+    "Lines starting with '#' are skipped.\n"
+    "Example: printf '0 0\\n5 3\\n10 0\\n' | tarnutil simplify --distance 3 | wc -l   prints   2\n"
+    "Example: printf '0 0\\n5 3\\n10 0\\n' | tarnutil simplify --distance 2 | wc -l   prints   3";
 
-const char clipHelp[] =
-    "usage: tarnutil clip --rect XMIN YMIN XMAX YMAX [--polygon [--open]] [FILE...]\n"
-    "\n"
-    "Clips integer figures (one \"x y\" per line, a blank line between figures) to\n"
-    "the rectangle, bounds included. Prints the results the same way.\n"
-    "\n"
-    "  --rect XMIN YMIN XMAX YMAX  the rectangle (y grows upward)\n"
-    "  (default)                   polylines: every visible piece on its own\n"
-    "  --polygon                   polygons: the clipped outline of each, closing\n"
-    "                              edge included\n"
-    "  --open                      with --polygon: leave out the closing edge\n"
-    "\n"
-    "Lines starting with '#' are skipped.\n";
+const char clipFooter[] =
+    "Clips integer figures (one \"x y\" per line, a blank line between figures)\n"
+    "to the rectangle, bounds included; its corners may come in either order.\n"
+    "Prints the results the same way: for polylines every visible piece on its\n"
+    "own, for polygons (--polygon) the clipped outline of each, closing edge\n"
+    "included unless --open. With --ids each piece follows a comment line\n"
+    "\"# figure N\", N counting the input figures from 1, so a figure that\n"
+    "vanished or split shows. Lines starting with '#' are skipped.\n"
+    "Example: printf -- '-5 5\\n5 5\\n' | tarnutil clip --rect 10 10 0 0 | paste -sd ' '   prints  "
+    " 0 5 5 5";
 
-// Output of figures, a blank line between two of them.
+// Output of figures, a blank line between two of them, each after a
+// "# figure N" line when asked.
 class FigureWriter {
  public:
-  void Write(const tagPOINT* points, std::size_t count) {
-    if (count == 0) {
+  explicit FigureWriter(bool ids) : ids_(ids) {}
+
+  void Write(const std::vector<tagPOINT>& points, long figure) {
+    if (points.empty()) {
       return;
     }
     std::string text;
     if (written_) {
       text += "\n";
     }
-    for (std::size_t i = 0; i < count; ++i) {
-      text += std::to_string(static_cast<std::int32_t>(points[i].x)) + " " +
-              std::to_string(static_cast<std::int32_t>(points[i].y)) + "\n";
+    if (ids_) {
+      text += "# figure " + std::to_string(figure) + "\n";
+    }
+    for (const tagPOINT& p : points) {
+      text += std::to_string(static_cast<std::int32_t>(p.x)) + " " +
+              std::to_string(static_cast<std::int32_t>(p.y)) + "\n";
     }
     Print(text);
     written_ = true;
   }
 
  private:
+  bool ids_;
   bool written_ = false;
 };
 
-// Reads figures of integer points from source and hands each to use.
-// Rejected lines are reported and left out; the figure goes on without them.
+// Reads figures of integer points from source and hands each to use with
+// its number, counting from 1. Rejected lines are reported and left out;
+// the figure goes on without them.
 template <typename Use>
 void ForEachFigure(LineSource& source, Use use) {
   std::vector<tagPOINT> figure;
+  long number = 0;
   std::string line;
   std::string why;
+  Record record;
   while (source.Next(line)) {
-    if (IsComment(line)) {
+    if (!source.TooLong() && IsComment(line)) {
       continue;
     }
-    if (IsBlank(line)) {
+    if (!source.TooLong() && IsBlank(line)) {
       if (!figure.empty()) {
-        use(figure);
+        use(figure, ++number);
         figure.clear();
       }
       continue;
     }
-    const std::vector<std::string> fields = SplitFields(line);
-    if (fields.size() != 2) {
-      source.Reject("expected 2 integers (x y), got " + std::to_string(fields.size()));
-      continue;
-    }
     std::int32_t x = 0;
     std::int32_t y = 0;
-    if (!ParseInt32(fields[0], x, why) || !ParseInt32(fields[1], y, why)) {
+    if (source.TooLong()) {
+      source.Reject("the line is longer than " + std::to_string(maxLineBytes) + " bytes");
+      continue;
+    }
+    if (!SplitRecord(line, 2, "x y", record, why) || !ParseInt32(record.fields[0], x, why) ||
+        !ParseInt32(record.fields[1], y, why)) {
       source.Reject(why);
+      continue;
+    }
+    if (!record.trailing.empty()) {
+      source.Reject("expected 2 integers (x y), got more: " + Quote(record.trailing));
       continue;
     }
     tagPOINT p;
@@ -102,138 +118,139 @@ void ForEachFigure(LineSource& source, Use use) {
     figure.push_back(p);
   }
   if (!figure.empty()) {
-    use(figure);
+    use(figure, ++number);
   }
+}
+
+struct SimplifyOptions {
+  InputOptions input;
+  double distance = 0.0;
+  double tolerance = 0.0;
+  std::int32_t manhattan = 0;
+};
+
+struct ClipOptions {
+  InputOptions input;
+  std::vector<std::int32_t> corners;
+  bool polygon = false;
+  bool open = false;
+  bool ids = false;
+};
+
+// The library's tolerance for a distance: it keeps a point when the squared
+// distance exceeds sqrt(tolerance), so the tolerance is the fourth power.
+float ToleranceForDistance(double distance) {
+  const double squared = distance * distance;
+  return static_cast<float>(squared * squared);  // exact while D squared is an integer below 2^12
 }
 
 }  // namespace
 
-int RunSimplify(const std::vector<std::string>& args) {
-  OptionReader reader("simplify", args);
-  bool haveTolerance = false;
-  bool haveManhattan = false;
-  double tolerance = 0.0;
-  std::int32_t manhattan = 0;
-  std::vector<std::string> files;
-  while (reader.Next()) {
-    if (reader.Is("-h", "--help")) {
-      std::fputs(simplifyHelp, stdout);
-      return exitOk;
+Command DeclareSimplify(CLI::App& sub) {
+  auto options = std::make_shared<SimplifyOptions>();
+  sub.footer(simplifyFooter);
+  CLI::Option* distance = sub.add_option("-d,--distance", options->distance,
+                                         "keep points farther than D from the chord")
+                              ->type_name("D")
+                              ->check(NumberCheck());
+  CLI::Option* tolerance =
+      sub.add_option("-t,--tolerance", options->tolerance,
+                     "keep points whose squared distance from the chord exceeds sqrt(T)")
+          ->type_name("T")
+          ->check(NumberCheck());
+  CLI::Option* manhattan = sub.add_option("-m,--manhattan", options->manhattan,
+                                          "keep points whose |dx| + |dy| step exceeds N")
+                               ->type_name("N")
+                               ->check(Int32Check());
+  distance->excludes(tolerance)->excludes(manhattan);
+  tolerance->excludes(manhattan);
+  DeclareInput(sub, options->input, false);
+  Command command;
+  command.operands = &options->input.files;
+  command.run = [options, distance, tolerance, manhattan]() -> int {
+    const SimplifyOptions& o = *options;
+    const bool farthest = distance->count() > 0 || tolerance->count() > 0;
+    if (!farthest && manhattan->count() == 0) {
+      std::cerr << "tarnutil simplify: give one of --distance, --tolerance and --manhattan (try "
+                   "'tarnutil simplify --help')\n";
+      return exitUsage;
     }
-    if (reader.Is("-t", "--tolerance")) {
-      if (!reader.TakeDouble(tolerance)) {
+    float toleranceF = static_cast<float>(o.tolerance);  // the library takes a float
+    if (distance->count() > 0) {
+      // Past 2^31 no integer point lies that far from a chord.
+      if (o.distance < 0.0 || o.distance > 4294967296.0) {
+        std::cerr << "tarnutil simplify: --distance takes 0 to 2^32 (try 'tarnutil simplify "
+                     "--help')\n";
         return exitUsage;
       }
-      haveTolerance = true;
-    } else if (reader.Is("-m", "--manhattan")) {
-      if (!reader.TakeInt32(manhattan)) {
-        return exitUsage;
+      toleranceF = ToleranceForDistance(o.distance);
+    } else if (tolerance->count() > 0 &&
+               (o.tolerance < 0.0 || !std::isfinite(static_cast<float>(o.tolerance)))) {
+      std::cerr << "tarnutil simplify: --tolerance takes a number from 0 to the largest float "
+                   "(try 'tarnutil simplify --help')\n";
+      return exitUsage;
+    }
+    if (!OpenOutputFor("simplify", o.input)) {
+      return exitBadInput;
+    }
+    LineSource source("simplify", o.input.files);
+    FigureWriter writer(false);
+    ForEachFigure(source, [&](std::vector<tagPOINT>& points, long number) {
+      int kept = 0;
+      const int count = static_cast<int>(points.size());
+      if (farthest) {
+        PolySimplifyInt2D(toleranceF, points.data(), count, &kept);
+      } else {
+        PolySimplify(o.manhattan, points.data(), count, &kept);
       }
-      haveManhattan = true;
-    } else if (reader.IsOperand()) {
-      files.push_back(reader.Current());
-    } else {
-      return reader.Unknown();
-    }
-  }
-  if (haveTolerance == haveManhattan) {
-    return reader.Usage("give exactly one of --tolerance and --manhattan");
-  }
-  const float toleranceF = static_cast<float>(tolerance);  // the library takes a float
-  LineSource source("simplify", files);
-  FigureWriter writer;
-  ForEachFigure(source, [&](std::vector<tagPOINT>& points) {
-    int kept = 0;
-    const int count = static_cast<int>(points.size());
-    if (haveTolerance) {
-      PolySimplifyInt2D(toleranceF, points.data(), count, &kept);
-    } else {
-      PolySimplify(manhattan, points.data(), count, &kept);
-    }
-    writer.Write(points.data(), static_cast<std::size_t>(kept));
-  });
-  return source.HadErrors() ? exitBadInput : exitOk;
+      points.resize(static_cast<std::size_t>(kept));
+      writer.Write(points, number);
+    });
+    return FinishStatus("simplify", source.HadErrors());
+  };
+  return command;
 }
 
-int RunClip(const std::vector<std::string>& args) {
-  OptionReader reader("clip", args);
-  bool haveRect = false;
-  bool polygon = false;
-  bool open = false;
-  std::int32_t bounds[4] = {0, 0, 0, 0};
-  std::vector<std::string> files;
-  while (reader.Next()) {
-    if (reader.Is("-h", "--help")) {
-      std::fputs(clipHelp, stdout);
-      return exitOk;
+Command DeclareClip(CLI::App& sub) {
+  auto options = std::make_shared<ClipOptions>();
+  sub.footer(clipFooter);
+  sub.add_option("-r,--rect", options->corners, "the rectangle's corners, in either order")
+      ->type_name("X1 Y1 X2 Y2")
+      ->expected(4)
+      ->allow_extra_args(false)
+      ->required()
+      ->check(Int32Check());
+  sub.add_flag("--polygon", options->polygon, "clip polygons instead of polylines");
+  sub.add_flag("--open", options->open, "with --polygon: leave out the closing edge");
+  sub.add_flag("--ids", options->ids, "put \"# figure N\" before each piece");
+  DeclareInput(sub, options->input, false);
+  Command command;
+  command.operands = &options->input.files;
+  command.run = [options]() -> int {
+    const ClipOptions& o = *options;
+    if (o.open && !o.polygon) {
+      std::cerr << "tarnutil clip: --open applies to --polygon only (try 'tarnutil clip "
+                   "--help')\n";
+      return exitUsage;
     }
-    if (reader.Is("-r", "--rect")) {
-      for (std::int32_t& bound : bounds) {
-        if (!reader.TakeInt32(bound)) {
-          return exitUsage;
-        }
-      }
-      haveRect = true;
-    } else if (reader.Is(nullptr, "--polygon")) {
-      polygon = true;
-    } else if (reader.Is(nullptr, "--open")) {
-      open = true;
-    } else if (reader.IsOperand()) {
-      files.push_back(reader.Current());
-    } else {
-      return reader.Unknown();
+    const ClipRect rect = RectFromCorners(o.corners[0], o.corners[1], o.corners[2], o.corners[3]);
+    if (!OpenOutputFor("clip", o.input)) {
+      return exitBadInput;
     }
-  }
-  if (!haveRect) {
-    return reader.Usage("--rect XMIN YMIN XMAX YMAX is required");
-  }
-  if (open && !polygon) {
-    return reader.Usage("--open applies to --polygon only");
-  }
-  LineSource source("clip", files);
-  FigureWriter writer;
-  if (polygon) {
-    ForEachFigure(source, [&](std::vector<tagPOINT>& points) {
-      // Fresh each time: the library normalises the rectangle in place.
-      tagRECT rect;
-      rect.left = bounds[0];
-      rect.bottom = bounds[1];
-      rect.right = bounds[2];
-      rect.top = bounds[3];
-      // Each of the four edge stages passes on at most m + m / 2 of its m
-      // points; 81 / 16 of the count, rounded up, bounds all four.
-      const std::size_t room = (81 * points.size() + 15) / 16;
-      std::vector<tagPOINT> out(room);
-      const std::int32_t n = clipGraph(&rect, points.data(),
-                                       static_cast<std::int32_t>(points.size()), out.data(),
-                                       open ? 1 : 0);
-      writer.Write(out.data(), static_cast<std::size_t>(n));
-    });
-  } else {
-    tagPOINT lo;
-    lo.x = bounds[0];
-    lo.y = bounds[1];
-    tagPOINT hi;
-    hi.x = bounds[2];
-    hi.y = bounds[3];
-    ForEachFigure(source, [&](std::vector<tagPOINT>& points) {
-      if (points.size() < 2) {
+    LineSource source("clip", o.input.files);
+    FigureWriter writer(o.ids);
+    ForEachFigure(source, [&](std::vector<tagPOINT>& points, long number) {
+      if (o.polygon) {
+        writer.Write(ClipPolygon(rect, points, o.open), number);
         return;
       }
-      // Room the library asks for: 2 (n - 1) points and n - 1 piece totals.
-      std::vector<tagPOINT> out(2 * (points.size() - 1));
-      std::vector<int> totals(points.size() - 1);
-      const int pieces = RectClipLine(points.data(), static_cast<int>(points.size()), out.data(),
-                                      totals.data(), &lo, &hi);
-      int begin = 0;
-      for (int j = 0; j < pieces; ++j) {
-        const int end = totals[static_cast<std::size_t>(j)];
-        writer.Write(out.data() + begin, static_cast<std::size_t>(end - begin));
-        begin = end;
+      for (const std::vector<tagPOINT>& piece : ClipPolyline(rect, points)) {
+        writer.Write(piece, number);
       }
     });
-  }
-  return source.HadErrors() ? exitBadInput : exitOk;
+    return FinishStatus("clip", source.HadErrors());
+  };
+  return command;
 }
 
 }  // namespace cli

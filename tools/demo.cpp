@@ -13,6 +13,7 @@
 #include <deque>
 #include <iostream>
 #include <list>
+#include <memory>
 #include <set>
 #include <string>
 #include <utility>
@@ -20,28 +21,25 @@
 
 #include "tools/bmp_writer.h"
 #include "tools/cli_support.h"
+#include "tools/clip_plumbing.h"
 #include "tools/commands.h"
 #include "tools/demo_network.h"
 #include "tools/raster.h"
+#include "tools/tool_platform.h"
 
 namespace tarnutil {
 namespace cli {
 
 namespace {
 
-const char demoHelp[] =
-    "usage: tarnutil demo [--out FILE] [--size WIDTH HEIGHT]\n"
-    "\n"
+const char demoFooter[] =
     "Draws a map from built-in sample data (no input, no network access) and\n"
     "prints a report. A synthetic road network of a few thousand links near\n"
     "104.5E 30.5N is chained into lines, projected with the Lambert projection,\n"
     "thinned, clipped to a 24 km wide view, and drawn with a lake and a park\n"
-    "into a 24-bit bitmap; a marker is placed with TransparentBlt2 at the end of\n"
-    "a trip whose rhumb-line bearing and length are reported. Every run draws\n"
-    "the same picture.\n"
-    "\n"
-    "  --out FILE             bitmap file to write (default tarnutil-demo.bmp)\n"
-    "  --size WIDTH HEIGHT    picture size in pixels (default 800 600)\n";
+    "into a 24-bit Windows bitmap (.bmp); a marker is placed with TransparentBlt2\n"
+    "at the end of a trip whose rhumb-line bearing and length are reported.\n"
+    "Every run draws the same picture and prints the same report.";
 
 constexpr std::int32_t defaultWidth = 800;
 constexpr std::int32_t defaultHeight = 600;
@@ -112,7 +110,9 @@ std::uint32_t SwapRedBlue(std::uint32_t c) {
   return ((c & 0xFFu) << 16) | (c & 0xFF00u) | ((c >> 16) & 0xFFu);
 }
 
-std::int32_t NearestMetre(double v) { return static_cast<std::int32_t>(std::floor(v + 0.5)); }
+std::int32_t NearestMetre(double v) {
+  return static_cast<std::int32_t>(std::floor(v + 0.5));
+}
 
 tagPOINT Project(GeoPoint g) {
   double x = 0.0;
@@ -140,10 +140,14 @@ struct ViewMapping {
   double metresPerPixel;
 
   PixelPoint ToPixel(const tagPOINT& p) const {
-    return PixelPoint{(static_cast<std::int32_t>(p.x) - static_cast<std::int32_t>(lo.x)) /
-                          metresPerPixel,
-                      (static_cast<std::int32_t>(hi.y) - static_cast<std::int32_t>(p.y)) /
-                          metresPerPixel};
+    return PixelPoint{
+        (static_cast<std::int32_t>(p.x) - static_cast<std::int32_t>(lo.x)) / metresPerPixel,
+        (static_cast<std::int32_t>(hi.y) - static_cast<std::int32_t>(p.y)) / metresPerPixel};
+  }
+
+  ClipRect Rect() const {
+    return RectFromCorners(static_cast<std::int32_t>(lo.x), static_cast<std::int32_t>(lo.y),
+                           static_cast<std::int32_t>(hi.x), static_cast<std::int32_t>(hi.y));
   }
 
   std::vector<PixelPoint> ToPixels(const tagPOINT* points, std::size_t count) const {
@@ -208,7 +212,8 @@ void Thin(std::vector<tagPOINT>& line) {
     out.insert(out.end(), run.begin() + (out.empty() ? 0 : 1), run.begin() + kept);
   };
   auto key = [&line](std::size_t i) {
-    return std::make_pair(static_cast<std::int32_t>(line[i].x), static_cast<std::int32_t>(line[i].y));
+    return std::make_pair(static_cast<std::int32_t>(line[i].x),
+                          static_cast<std::int32_t>(line[i].y));
   };
   std::set<std::pair<std::int32_t, std::int32_t>> seen;
   std::size_t first = 0;
@@ -268,8 +273,8 @@ bool PlaceMarker(Canvas& canvas, int tipX, int tipY) {
   HDC__* mapDc = CreateCompatibleDC(nullptr);
   HBITMAP__* markerBitmap = CreateBitmap(markerWidth, markerHeight, 1, 32, nullptr);
   HBITMAP__* mapBitmap = CreateBitmap(markerWidth, markerHeight, 1, 32, nullptr);
-  bool ok = markerDc != nullptr && mapDc != nullptr && markerBitmap != nullptr &&
-            mapBitmap != nullptr;
+  bool ok =
+      markerDc != nullptr && mapDc != nullptr && markerBitmap != nullptr && mapBitmap != nullptr;
   void* oldMarker = nullptr;
   void* oldMap = nullptr;
   if (ok) {
@@ -333,26 +338,17 @@ void DrawFrame(Canvas& canvas) {
   canvas.Line(0, h, 0, 0, 1, frameColour);
 }
 
-// Clips a closed outline with clipGraph, then fills and edges it.
-std::size_t DrawArea(Canvas& canvas, const ViewMapping& view, std::vector<tagPOINT> outline,
+// Clips a closed outline to the view, then fills and edges it.
+std::size_t DrawArea(Canvas& canvas, const ViewMapping& view, const std::vector<tagPOINT>& outline,
                      std::uint32_t fill, std::uint32_t edge) {
-  tagRECT rect;
-  rect.left = view.lo.x;
-  rect.bottom = view.lo.y;
-  rect.right = view.hi.x;
-  rect.top = view.hi.y;
-  // Each of the four edge stages passes on at most m + m / 2 of its m
-  // points; 81 / 16 of the count, rounded up, bounds all four.
-  std::vector<tagPOINT> clipped((81 * outline.size() + 15) / 16);
-  const std::int32_t n = clipGraph(&rect, outline.data(), static_cast<std::int32_t>(outline.size()),
-                                   clipped.data(), 0);
-  std::vector<PixelPoint> pixels = view.ToPixels(clipped.data(), static_cast<std::size_t>(n));
+  const std::vector<tagPOINT> clipped = ClipPolygon(view.Rect(), outline, false);
+  std::vector<PixelPoint> pixels = view.ToPixels(clipped.data(), clipped.size());
   canvas.FillPolygon(pixels, fill);
   if (!pixels.empty()) {
     pixels.push_back(pixels.front());
   }
   canvas.Polyline(pixels, 2, edge);
-  return static_cast<std::size_t>(n);
+  return clipped.size();
 }
 
 struct Timings {
@@ -366,14 +362,12 @@ struct Timings {
 
 // Loads path and compares every pixel with dib.
 bool ReadsBackTheSame(const CDIB& dib, const std::string& path) {
-  wchar_t* wide = nullptr;
-  AssicToUnicode(path.c_str(), wide);
-  if (wide == nullptr) {
+  const std::wstring wide = WidePath(path);
+  if (wide.empty()) {
     return false;
   }
   CDIB loaded;
-  const int ok = loaded.LoadFile(wide);
-  std::free(wide);
+  const int ok = loaded.LoadFile(wide.c_str());
   if (ok != 1 || loaded.GetWidth() != dib.GetWidth() || loaded.GetHeight() != dib.GetHeight() ||
       loaded.GetDepth() != dib.GetDepth()) {
     return false;
@@ -388,105 +382,219 @@ bool ReadsBackTheSame(const CDIB& dib, const std::string& path) {
   return true;
 }
 
-}  // namespace
-
-int RunDemo(const std::vector<std::string>& args) {
-  OptionReader reader("demo", args);
+struct DemoOptions {
   std::string outPath = "tarnutil-demo.bmp";
-  std::int32_t width = defaultWidth;
-  std::int32_t height = defaultHeight;
-  while (reader.Next()) {
-    if (reader.Is("-h", "--help")) {
-      std::fputs(demoHelp, stdout);
-      return exitOk;
-    }
-    if (reader.Is("-o", "--out")) {
-      if (!reader.TakeString(outPath)) {
-        return exitUsage;
-      }
-    } else if (reader.Is("-s", "--size")) {
-      if (!reader.TakeInt32(width) || !reader.TakeInt32(height)) {
-        return exitUsage;
-      }
-      if (width < minSide || height < minSide || width > maxSide || height > maxSide) {
-        return reader.Usage("--size takes 64 to 4000 pixels a side");
-      }
-    } else {
-      return reader.Unknown();
-    }
+  std::vector<std::int32_t> size{defaultWidth, defaultHeight};
+  bool timing = false;
+};
+
+// Whether a name ends in ".bmp", in any case: the picture is a Windows
+// bitmap, and another extension would make viewers misread it.
+bool NamesBitmap(const std::string& path) {
+  if (path.size() < 4) {
+    return false;
   }
+  std::string ext = path.substr(path.size() - 4);
+  for (char& c : ext) {
+    c = (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+  }
+  return ext == ".bmp";
+}
 
-  Timings timings;
-  const DemoNetwork net = MakeDemoNetwork();
-  timings.Lap("generate");
-
+// What the stages hand on to each other.
+struct DemoRun {
+  DemoNetwork net;
   std::size_t linksIn[roadClassCount] = {0, 0, 0};
-  std::vector<std::vector<GeoPoint>> geoLines[roadClassCount];
-  for (int c = 0; c < roadClassCount; ++c) {
-    geoLines[c] = ChainLinks(net, static_cast<RoadClass>(c), linksIn[c]);
-  }
-  timings.Lap("chain");
-
   std::vector<std::vector<tagPOINT>> lines[roadClassCount];
-  for (int c = 0; c < roadClassCount; ++c) {
-    for (const std::vector<GeoPoint>& g : geoLines[c]) {
-      lines[c].push_back(Project(g));
-    }
-  }
-  const std::vector<tagPOINT> lake = Project(net.lake);
-  const std::vector<tagPOINT> park = Project(net.park);
-  const std::vector<tagPOINT> route = Project(net.route);
-  const tagPOINT centre = Project(net.centre);
-  timings.Lap("project");
-
+  std::vector<tagPOINT> lake;
+  std::vector<tagPOINT> park;
+  std::vector<tagPOINT> route;
+  tagPOINT centre{};
   std::size_t pointsBefore = 0;
   std::size_t pointsAfter = 0;
-  for (std::vector<std::vector<tagPOINT>>& classLines : lines) {
-    for (std::vector<tagPOINT>& line : classLines) {
-      pointsBefore += line.size();
-      Thin(line);
-      pointsAfter += line.size();
+  ViewMapping view;
+  std::int32_t viewWidth = 0;
+  std::int32_t viewHeight = 0;
+  std::vector<std::vector<PixelPoint>> pieces[roadClassCount];
+  std::vector<std::vector<PixelPoint>> routePieces;
+  std::size_t pieceCount = 0;
+  std::size_t lakePoints = 0;
+  std::size_t parkPoints = 0;
+  int tipX = 0;
+  int tipY = 0;
+  double routeMetres = 0.0;
+  double rhumbBearing = 0.0;
+  double rhumbMetres = 0.0;
+};
+
+// Chains each road class's links into lines and projects them and the
+// areas to metres.
+void ChainAndProject(DemoRun& run, Timings& timings) {
+  std::vector<std::vector<GeoPoint>> geoLines[roadClassCount];
+  for (int c = 0; c < roadClassCount; ++c) {
+    geoLines[c] = ChainLinks(run.net, static_cast<RoadClass>(c), run.linksIn[c]);
+  }
+  timings.Lap("chain");
+  for (int c = 0; c < roadClassCount; ++c) {
+    for (const std::vector<GeoPoint>& g : geoLines[c]) {
+      run.lines[c].push_back(Project(g));
     }
   }
-  timings.Lap("thin");
+  run.lake = Project(run.net.lake);
+  run.park = Project(run.net.park);
+  run.route = Project(run.net.route);
+  run.centre = Project(run.net.centre);
+  timings.Lap("project");
+}
 
-  ViewMapping view;
-  view.metresPerPixel = viewWidthMetres / width;
-  const std::int32_t viewWidth = NearestMetre(viewWidthMetres);
-  const std::int32_t viewHeight = NearestMetre(height * view.metresPerPixel);
-  view.lo.x = static_cast<std::int32_t>(centre.x) - viewWidth / 2;
-  view.lo.y = static_cast<std::int32_t>(centre.y) - viewHeight / 2;
-  view.hi.x = static_cast<std::int32_t>(view.lo.x) + viewWidth;
-  view.hi.y = static_cast<std::int32_t>(view.lo.y) + viewHeight;
-  std::vector<std::vector<PixelPoint>> pieces[roadClassCount];
-  std::size_t pieceCount = 0;
-  auto clipLine = [&view](std::vector<tagPOINT>& line, std::vector<std::vector<PixelPoint>>& out) {
-    if (line.size() < 2) {
-      return;
+void ThinLines(DemoRun& run) {
+  for (std::vector<std::vector<tagPOINT>>& classLines : run.lines) {
+    for (std::vector<tagPOINT>& line : classLines) {
+      run.pointsBefore += line.size();
+      Thin(line);
+      run.pointsAfter += line.size();
     }
-    // Room the library asks for: 2 (n - 1) points and n - 1 piece totals.
-    std::vector<tagPOINT> clipped(2 * (line.size() - 1));
-    std::vector<int> totals(line.size() - 1);
-    tagPOINT lo = view.lo;
-    tagPOINT hi = view.hi;
-    const int n = RectClipLine(line.data(), static_cast<int>(line.size()), clipped.data(),
-                               totals.data(), &lo, &hi);
-    int begin = 0;
-    for (int j = 0; j < n; ++j) {
-      const int end = totals[static_cast<std::size_t>(j)];
-      out.push_back(view.ToPixels(clipped.data() + begin, static_cast<std::size_t>(end - begin)));
-      begin = end;
+  }
+}
+
+// The view: viewWidthMetres wide around the centre, as tall as the
+// picture's proportions make it.
+void SetView(DemoRun& run, std::int32_t width, std::int32_t height) {
+  ViewMapping& view = run.view;
+  view.metresPerPixel = viewWidthMetres / width;
+  run.viewWidth = NearestMetre(viewWidthMetres);
+  run.viewHeight = NearestMetre(height * view.metresPerPixel);
+  view.lo.x = static_cast<std::int32_t>(run.centre.x) - run.viewWidth / 2;
+  view.lo.y = static_cast<std::int32_t>(run.centre.y) - run.viewHeight / 2;
+  view.hi.x = static_cast<std::int32_t>(view.lo.x) + run.viewWidth;
+  view.hi.y = static_cast<std::int32_t>(view.lo.y) + run.viewHeight;
+}
+
+void ClipToView(DemoRun& run) {
+  const ClipRect rect = run.view.Rect();
+  const auto clipLine = [&run, &rect](const std::vector<tagPOINT>& line,
+                                      std::vector<std::vector<PixelPoint>>& out) {
+    for (const std::vector<tagPOINT>& piece : ClipPolyline(rect, line)) {
+      out.push_back(run.view.ToPixels(piece.data(), piece.size()));
     }
   };
   for (int c = 0; c < roadClassCount; ++c) {
-    for (std::vector<tagPOINT>& line : lines[c]) {
-      clipLine(line, pieces[c]);
+    for (const std::vector<tagPOINT>& line : run.lines[c]) {
+      clipLine(line, run.pieces[c]);
     }
-    pieceCount += pieces[c].size();
+    run.pieceCount += run.pieces[c].size();
   }
-  std::vector<tagPOINT> routeLine = route;
-  std::vector<std::vector<PixelPoint>> routePieces;
-  clipLine(routeLine, routePieces);
+  clipLine(run.route, run.routePieces);
+}
+
+// Areas, roads (casings under fills), the route with its start, the scale
+// bar and the frame.
+void DrawMap(DemoRun& run, Canvas& canvas) {
+  canvas.Clear(backgroundColour);
+  run.parkPoints = DrawArea(canvas, run.view, run.park, parkFill, parkEdge);
+  run.lakePoints = DrawArea(canvas, run.view, run.lake, lakeFill, lakeEdge);
+  for (int c = 0; c < roadClassCount; ++c) {
+    for (const std::vector<PixelPoint>& piece : run.pieces[c]) {
+      canvas.Polyline(piece, roadStyles[c].casingWidth, roadStyles[c].casing);
+    }
+    for (const std::vector<PixelPoint>& piece : run.pieces[c]) {
+      canvas.Polyline(piece, roadStyles[c].fillWidth, roadStyles[c].fill);
+    }
+  }
+  for (const std::vector<PixelPoint>& piece : run.routePieces) {
+    canvas.Polyline(piece, 3, routeColour);
+  }
+  const PixelPoint startPixel = run.view.ToPixel(run.route.front());
+  const int startX = static_cast<int>(std::floor(startPixel.x));
+  const int startY = static_cast<int>(std::floor(startPixel.y));
+  canvas.Disc(startX, startY, 6, routeColour);
+  canvas.Disc(startX, startY, 3, white);
+  DrawScaleBar(canvas, run.view.metresPerPixel);
+  DrawFrame(canvas);
+  const PixelPoint endPixel = run.view.ToPixel(run.route.back());
+  run.tipX = static_cast<int>(std::floor(endPixel.x));
+  run.tipY = static_cast<int>(std::floor(endPixel.y));
+}
+
+// The trip along the highway, leg by leg, and the rhumb line from its start
+// to its end.
+void MeasureRoute(DemoRun& run) {
+  const std::vector<GeoPoint>& r = run.net.route;
+  for (std::size_t i = 1; i < r.size(); ++i) {
+    double bearing = 0.0;
+    double metres = 0.0;
+    LLDistance(r[i - 1].lon, r[i - 1].lat, r[i].lon, r[i].lat, &bearing, &metres);
+    run.routeMetres += metres;
+  }
+  LLDistance(r.front().lon, r.front().lat, r.back().lon, r.back().lat, &run.rhumbBearing,
+             &run.rhumbMetres);
+}
+
+std::string Report(const DemoRun& run, const DemoOptions& options, bool same,
+                   const Timings& timings) {
+  std::string report = "tarnutil demo: synthetic road network near 104.5E 30.5N\n";
+  std::size_t totalLinks = 0;
+  std::size_t totalLines = 0;
+  std::string linkDetail;
+  std::string lineDetail;
+  for (int c = roadClassCount - 1; c >= 0; --c) {
+    totalLinks += run.linksIn[c];
+    totalLines += run.lines[c].size();
+    const std::string sep = c == roadClassCount - 1 ? "" : ", ";
+    linkDetail += sep + roadClassNames[c] + " " + std::to_string(run.linksIn[c]);
+    lineDetail += sep + roadClassNames[c] + " " + std::to_string(run.lines[c].size());
+  }
+  report += "links in:    " + std::to_string(totalLinks) + " (" + linkDetail + ")\n";
+  report += "lines out:   " + std::to_string(totalLines) + " (" + lineDetail + ")\n";
+  report += "points:      " + std::to_string(run.pointsBefore) + " before thinning, " +
+            std::to_string(run.pointsAfter) + " after\n";
+  report += "pieces:      " + std::to_string(run.pieceCount) + " road pieces in the " +
+            std::to_string(run.viewWidth) + " x " + std::to_string(run.viewHeight) +
+            " m view; lake " + std::to_string(run.lake.size()) + " -> " +
+            std::to_string(run.lakePoints) + " points, park " + std::to_string(run.park.size()) +
+            " -> " + std::to_string(run.parkPoints) + " points\n";
+  report += "route:       " + Fixed(run.routeMetres / metresPerKm, 3) +
+            " km along the highway; rhumb line " + Fixed(run.rhumbMetres / metresPerKm, 3) +
+            " km at bearing " + Fixed(run.rhumbBearing, 2) + "\n";
+  report +=
+      "marker:      pixel " + std::to_string(run.tipX) + " " + std::to_string(run.tipY) + "\n";
+  report += "picture:     " + options.outPath + ", " + std::to_string(options.size[0]) + " x " +
+            std::to_string(options.size[1]) +
+            " pixels, 24 bits; read back through CDIB: " + (same ? "identical" : "DIFFERENT") +
+            "\n";
+  if (options.timing) {
+    report += "time (ms):  ";
+    for (const std::pair<const char*, double>& stage : timings.stages) {
+      report += std::string(" ") + stage.first + " " + Fixed(stage.second, 1) + ",";
+    }
+    report.back() = '\n';
+  }
+  return report;
+}
+
+int RunDemo(const DemoOptions& options) {
+  const std::string& outPath = options.outPath;
+  const std::int32_t width = options.size[0];
+  const std::int32_t height = options.size[1];
+  if (!NamesBitmap(outPath)) {
+    std::cerr << "tarnutil demo: the picture is a Windows bitmap; name it FILE.bmp (try "
+                 "'tarnutil demo --help')\n";
+    return exitUsage;
+  }
+  if (width < minSide || height < minSide || width > maxSide || height > maxSide) {
+    std::cerr << "tarnutil demo: --size takes 64 to 4000 pixels a side (try 'tarnutil demo "
+                 "--help')\n";
+    return exitUsage;
+  }
+  Timings timings;
+  DemoRun run;
+  run.net = MakeDemoNetwork();
+  timings.Lap("generate");
+  ChainAndProject(run, timings);
+  ThinLines(run);
+  timings.Lap("thin");
+  SetView(run, width, height);
+  ClipToView(run);
   timings.Lap("clip");
 
   std::vector<unsigned char> block = MakePackedDib24(width, height);
@@ -496,50 +604,14 @@ int RunDemo(const std::vector<std::string>& args) {
     return exitBadInput;
   }
   Canvas canvas(dib);
-  canvas.Clear(backgroundColour);
-  const std::size_t parkPoints = DrawArea(canvas, view, park, parkFill, parkEdge);
-  const std::size_t lakePoints = DrawArea(canvas, view, lake, lakeFill, lakeEdge);
-  for (int c = 0; c < roadClassCount; ++c) {
-    for (const std::vector<PixelPoint>& piece : pieces[c]) {
-      canvas.Polyline(piece, roadStyles[c].casingWidth, roadStyles[c].casing);
-    }
-    for (const std::vector<PixelPoint>& piece : pieces[c]) {
-      canvas.Polyline(piece, roadStyles[c].fillWidth, roadStyles[c].fill);
-    }
-  }
-  for (const std::vector<PixelPoint>& piece : routePieces) {
-    canvas.Polyline(piece, 3, routeColour);
-  }
-  const PixelPoint startPixel = view.ToPixel(route.front());
-  const PixelPoint endPixel = view.ToPixel(route.back());
-  const int startX = static_cast<int>(std::floor(startPixel.x));
-  const int startY = static_cast<int>(std::floor(startPixel.y));
-  canvas.Disc(startX, startY, 6, routeColour);
-  canvas.Disc(startX, startY, 3, white);
-  DrawScaleBar(canvas, view.metresPerPixel);
-  DrawFrame(canvas);
+  DrawMap(run, canvas);
   timings.Lap("draw");
-
-  const int tipX = static_cast<int>(std::floor(endPixel.x));
-  const int tipY = static_cast<int>(std::floor(endPixel.y));
-  if (!PlaceMarker(canvas, tipX, tipY)) {
+  if (!PlaceMarker(canvas, run.tipX, run.tipY)) {
     std::cerr << "tarnutil demo: the graphics calls for the marker failed\n";
     return exitBadInput;
   }
   timings.Lap("marker");
-
-  double routeMetres = 0.0;
-  for (std::size_t i = 1; i < net.route.size(); ++i) {
-    double bearing = 0.0;
-    double metres = 0.0;
-    LLDistance(net.route[i - 1].lon, net.route[i - 1].lat, net.route[i].lon, net.route[i].lat,
-               &bearing, &metres);
-    routeMetres += metres;
-  }
-  double rhumbBearing = 0.0;
-  double rhumbMetres = 0.0;
-  LLDistance(net.route.front().lon, net.route.front().lat, net.route.back().lon,
-             net.route.back().lat, &rhumbBearing, &rhumbMetres);
+  MeasureRoute(run);
   timings.Lap("route");
 
   if (!WriteBmp24(dib, outPath)) {
@@ -549,40 +621,26 @@ int RunDemo(const std::vector<std::string>& args) {
   timings.Lap("write");
   const bool same = ReadsBackTheSame(dib, outPath);
   timings.Lap("read back");
-
-  std::string report = "tarnutil demo: synthetic road network near 104.5E 30.5N\n";
-  std::size_t totalLinks = 0;
-  std::size_t totalLines = 0;
-  std::string linkDetail;
-  std::string lineDetail;
-  for (int c = roadClassCount - 1; c >= 0; --c) {
-    totalLinks += linksIn[c];
-    totalLines += lines[c].size();
-    const std::string sep = c == roadClassCount - 1 ? "" : ", ";
-    linkDetail += sep + roadClassNames[c] + " " + std::to_string(linksIn[c]);
-    lineDetail += sep + roadClassNames[c] + " " + std::to_string(lines[c].size());
-  }
-  report += "links in:    " + std::to_string(totalLinks) + " (" + linkDetail + ")\n";
-  report += "lines out:   " + std::to_string(totalLines) + " (" + lineDetail + ")\n";
-  report += "points:      " + std::to_string(pointsBefore) + " before thinning, " +
-            std::to_string(pointsAfter) + " after\n";
-  report += "pieces:      " + std::to_string(pieceCount) + " road pieces in the " +
-            std::to_string(viewWidth) + " x " + std::to_string(viewHeight) + " m view; lake " +
-            std::to_string(lake.size()) + " -> " + std::to_string(lakePoints) + " points, park " +
-            std::to_string(park.size()) + " -> " + std::to_string(parkPoints) + " points\n";
-  report += "route:       " + Fixed(routeMetres / metresPerKm, 3) + " km along the highway; rhumb line " +
-            Fixed(rhumbMetres / metresPerKm, 3) + " km at bearing " + Fixed(rhumbBearing, 2) + "\n";
-  report += "marker:      pixel " + std::to_string(tipX) + " " + std::to_string(tipY) + "\n";
-  report += "picture:     " + outPath + ", " + std::to_string(width) + " x " +
-            std::to_string(height) + " pixels, 24 bits; read back through CDIB: " +
-            (same ? "identical" : "DIFFERENT") + "\n";
-  report += "time (ms):  ";
-  for (const std::pair<const char*, double>& stage : timings.stages) {
-    report += std::string(" ") + stage.first + " " + Fixed(stage.second, 1) + ",";
-  }
-  report.back() = '\n';
-  Print(report);
+  Print(Report(run, options, same, timings));
   return same ? exitOk : exitBadInput;
+}
+
+}  // namespace
+
+Command DeclareDemo(CLI::App& sub) {
+  auto options = std::make_shared<DemoOptions>();
+  sub.footer(demoFooter);
+  sub.add_option("-o,--out", options->outPath, "bitmap file to write (default tarnutil-demo.bmp)")
+      ->type_name("FILE.bmp");
+  sub.add_option("-s,--size", options->size, "picture size in pixels (default 800 600)")
+      ->type_name("WIDTH HEIGHT")
+      ->expected(2)
+      ->allow_extra_args(false)
+      ->check(Int32Check());
+  sub.add_flag("--timing", options->timing, "add each stage's time to the report");
+  Command command;
+  command.run = [options]() { return RunDemo(*options); };
+  return command;
 }
 
 }  // namespace cli

@@ -37,7 +37,7 @@ points="0 0,202 0,0 150,202 150,101 75,$tipX $((tipY - 21)),$tipX $((tipY - 15))
 tool_rgb=
 IFS=, read -ra list <<<"$points"
 for p in "${list[@]}"; do
-  tool_rgb+="$("$T" bmp pixel odd.bmp $p | sed 's/.* rgb //') "
+  tool_rgb+="$("$T" bmp pixel --raw odd.bmp $p | sed 's/.* rgb //') "
 done
 check '"$python" - odd.bmp "$points" "$tool_rgb" <<"PY"
 import sys

@@ -1,8 +1,7 @@
 // The tool's own parts below the command line: number parsing and printing,
 // the raster, and the bitmap writer.
-#include <tarnutil/tarnutil.h>
-
 #include <gtest/gtest.h>
+#include <tarnutil/tarnutil.h>
 
 #include <cmath>
 #include <cstdint>
@@ -15,6 +14,7 @@
 
 #include "tools/bmp_writer.h"
 #include "tools/cli_support.h"
+#include "tools/clip_plumbing.h"
 #include "tools/raster.h"
 
 namespace {
@@ -83,6 +83,12 @@ TEST(ParseNumbers, AcceptWholeFieldsInRangeOnly) {
       {"nan", false, 0, false, false},
       {"inf", false, 0, false, false},
       {"1e999", false, 0, false, false},
+      // strtod took these; a user writing them meant something else.
+      {"0x1p4", false, 0, false, false},
+      {"0x10", false, 0, false, false},
+      {"30abc", false, 0, false, false},
+      {"+-1", false, 0, false, false},
+      {"-+1", false, 0, false, false},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.field);
@@ -103,10 +109,151 @@ TEST(ParseNumbers, RecordLayoutAndReason) {
   EXPECT_TRUE(tarnutil::cli::ParseDoubles(" 1.5\t-2  ", 2, "x y", v, why));
   EXPECT_EQ(v, (std::vector<double>{1.5, -2.0}));
   EXPECT_FALSE(tarnutil::cli::ParseDoubles("1 2 3", 2, "x y", v, why));
-  EXPECT_EQ(why, "expected 2 numbers (x y), got 3");
+  EXPECT_EQ(why, "expected 2 numbers (x y), got more");
   EXPECT_FALSE(tarnutil::cli::ParseDoubles("1 b", 2, "x y", v, why));
   EXPECT_EQ(why, "'b' is not a number");
   EXPECT_EQ(v, (std::vector<double>{1.5, -2.0}));
+}
+
+TEST(ReadRecords, SeparatorsCommentsAndTrailingText) {
+  struct Case {
+    const char* line;
+    bool ok;
+    const char* fields;  // joined by '|'
+    const char* trailing;
+  };
+  const Case cases[] = {
+      {"110 30", true, "110|30", ""},
+      {"110,30", true, "110|30", ""},
+      {" 110 ,\t30 ", true, "110|30", ""},
+      {"110, 30, Chengdu, Sichuan", true, "110|30", "Chengdu, Sichuan"},
+      {"110 30 # Chengdu", true, "110|30", ""},
+      {"110 30 Chengdu # the capital", true, "110|30", "Chengdu"},
+      {"110", false, "", ""},
+      {",110 30", false, "", ""},
+      {"110,,30", false, "", ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.line);
+    tarnutil::cli::Record record;
+    std::string why;
+    ASSERT_EQ(tarnutil::cli::SplitRecord(c.line, 2, "lon lat", record, why), c.ok);
+    if (!c.ok) {
+      EXPECT_EQ(why.compare(0, 9, "expected "), 0);
+      continue;
+    }
+    EXPECT_EQ(record.fields[0] + "|" + record.fields[1], c.fields);
+    EXPECT_EQ(record.trailing, c.trailing);
+  }
+}
+
+TEST(ReadRecords, AnglesAsUsersWriteThem) {
+  using tarnutil::cli::Axis;
+  struct Case {
+    const char* field;
+    bool ok;
+    double degrees;
+    Axis axis;
+  };
+  const Case cases[] = {
+      {"104.5", true, 104.5, Axis::none},
+      {"-30.25", true, -30.25, Axis::none},
+      {"104.5E", true, 104.5, Axis::longitude},
+      {"W104.5", true, -104.5, Axis::longitude},
+      {"30d15'N", true, 30.25, Axis::latitude},
+      {"30d15'S", true, -30.25, Axis::latitude},
+      {"110d30'15\"E", true, 110.0 + 30.0 / 60.0 + 15.0 / 3600.0, Axis::longitude},
+      {"110d30'15''E", true, 110.0 + 30.0 / 60.0 + 15.0 / 3600.0, Axis::longitude},
+      {"30\xC2\xB0"
+       "15\xE2\x80\xB2N",
+       true, 30.25, Axis::latitude},
+      {"30\xC2\xB0"
+       "15\xE2\x80\xB2"
+       "36\xE2\x80\xB3N",
+       true, 30.0 + 15.0 / 60.0 + 36.0 / 3600.0, Axis::latitude},
+      {"-30:15:36", true, -(30.0 + 15.0 / 60.0 + 36.0 / 3600.0), Axis::none},
+      {"30d15", true, 30.25, Axis::none},
+      {"30d60'", false, 0.0, Axis::none},
+      {"30'15d", false, 0.0, Axis::none},
+      {"-30d15'N", false, 0.0, Axis::none},
+      {"30:", false, 0.0, Axis::none},
+      {"N", false, 0.0, Axis::none},
+      {"0x10", false, 0.0, Axis::none},
+      {"30abc", false, 0.0, Axis::none},
+      {"inf", false, 0.0, Axis::none},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.field);
+    double degrees = 999.0;
+    Axis axis = Axis::none;
+    std::string why;
+    ASSERT_EQ(tarnutil::cli::ParseAngle(c.field, degrees, axis, why), c.ok) << why;
+    if (c.ok) {
+      EXPECT_EQ(degrees, c.degrees);
+      EXPECT_EQ(axis, c.axis);
+    }
+  }
+}
+
+TEST(ReadRecords, DmsOutputCarriesIntoMinutesAndDegrees) {
+  using tarnutil::cli::Axis;
+  using tarnutil::cli::FormatDms;
+  EXPECT_EQ(FormatDms(110.0 + 30.0 / 60.0 + 15.0 / 3600.0, Axis::longitude, 3), "110d30'15.000\"E");
+  EXPECT_EQ(FormatDms(-30.25, Axis::latitude, 0), "30d15'00\"S");
+  // 59.9996 seconds rounds up to the next minute, and to the next degree.
+  EXPECT_EQ(FormatDms(29.0 + 59.0 / 60.0 + 59.9996 / 3600.0, Axis::latitude, 3), "30d00'00.000\"N");
+}
+
+TEST(ReadRecords, MessagesQuoteAShortPrefix) {
+  const std::string huge(5000000, '7');
+  std::string why;
+  double value = 0.0;
+  EXPECT_FALSE(tarnutil::cli::ParseDouble(huge + "x", value, why));
+  EXPECT_LT(why.size(), 80u);
+  EXPECT_EQ(tarnutil::cli::Quote("short"), "'short'");
+  // Never cut inside a UTF-8 character.
+  const std::string accents(30, 'a');
+  const std::string quoted = tarnutil::cli::Quote(std::string(23, 'a') + "\xC3\xA9" + accents);
+  EXPECT_EQ(quoted.compare(0, 25, "'" + std::string(23, 'a') + "."), 0);
+}
+
+TEST(ClipPlumbing, CornersInAnyOrderClipTheSame) {
+  using tarnutil::cli::ClipPolygon;
+  using tarnutil::cli::ClipPolyline;
+  using tarnutil::cli::RectFromCorners;
+  auto pt = [](std::int32_t x, std::int32_t y) {
+    tagPOINT p;
+    p.x = x;
+    p.y = y;
+    return p;
+  };
+  // A zigzag in and out of the square: three visible pieces.
+  const std::vector<tagPOINT> line = {pt(-50, 10), pt(50, 10),  pt(50, 150), pt(60, 150),
+                                      pt(60, 50),  pt(150, 50), pt(150, 90), pt(90, 90)};
+  const std::vector<tagPOINT> square = {pt(-10, -10), pt(50, -10), pt(50, 50), pt(-10, 50)};
+  const auto reference = ClipPolyline(RectFromCorners(0, 0, 100, 100), line);
+  ASSERT_EQ(reference.size(), 3u);
+  const auto referenceArea = ClipPolygon(RectFromCorners(0, 0, 100, 100), square, false);
+  ASSERT_FALSE(referenceArea.empty());
+  const std::int32_t orders[][4] = {{100, 100, 0, 0}, {0, 100, 100, 0}, {100, 0, 0, 100}};
+  for (const auto& o : orders) {
+    SCOPED_TRACE(testing::Message() << o[0] << " " << o[1] << " " << o[2] << " " << o[3]);
+    const auto pieces = ClipPolyline(RectFromCorners(o[0], o[1], o[2], o[3]), line);
+    ASSERT_EQ(pieces.size(), reference.size());
+    for (std::size_t i = 0; i < pieces.size(); ++i) {
+      ASSERT_EQ(pieces[i].size(), reference[i].size());
+      for (std::size_t j = 0; j < pieces[i].size(); ++j) {
+        EXPECT_EQ(pieces[i][j].x, reference[i][j].x);
+        EXPECT_EQ(pieces[i][j].y, reference[i][j].y);
+      }
+    }
+    const auto area = ClipPolygon(RectFromCorners(o[0], o[1], o[2], o[3]), square, false);
+    ASSERT_EQ(area.size(), referenceArea.size());
+    for (std::size_t j = 0; j < area.size(); ++j) {
+      EXPECT_EQ(area[j].x, referenceArea[j].x);
+      EXPECT_EQ(area[j].y, referenceArea[j].y);
+    }
+  }
 }
 
 // A small 24-bit bitmap to draw on, and the set pixels as a picture.
@@ -210,13 +357,13 @@ TEST(WriteBmp24, WritesHeadersAndPaddedRowsBottomUp) {
   // 14 + 40 header bytes, then two rows of 9 pixel bytes padded to 12.
   const std::vector<unsigned char> expected = {
       'B', 'M', 78, 0, 0, 0, 0, 0, 0, 0, 54, 0, 0, 0,  // file header
-      40, 0, 0, 0, 3, 0, 0, 0, 2, 0, 0, 0,            // size, width, height
-      1, 0, 24, 0, 0, 0, 0, 0, 24, 0, 0, 0,           // planes, bits, compression, image bytes
-      0x13, 0x0B, 0, 0, 0x13, 0x0B, 0, 0,             // 72 dots per inch both ways
-      0, 0, 0, 0, 0, 0, 0, 0,                         // no colour table
+      40, 0, 0, 0, 3, 0, 0, 0, 2, 0, 0, 0,             // size, width, height
+      1, 0, 24, 0, 0, 0, 0, 0, 24, 0, 0, 0,            // planes, bits, compression, image bytes
+      0x13, 0x0B, 0, 0, 0x13, 0x0B, 0, 0,              // 72 dots per inch both ways
+      0, 0, 0, 0, 0, 0, 0, 0,                          // no colour table
       // The bottom row comes first, each pixel blue, green, red.
-      0x0C, 0x0B, 0x0A, 0x0F, 0x0E, 0x0D, 0x12, 0x11, 0x10, 0, 0, 0,
-      0x03, 0x02, 0x01, 0x06, 0x05, 0x04, 0x09, 0x08, 0x07, 0, 0, 0};
+      0x0C, 0x0B, 0x0A, 0x0F, 0x0E, 0x0D, 0x12, 0x11, 0x10, 0, 0, 0, 0x03, 0x02, 0x01, 0x06, 0x05,
+      0x04, 0x09, 0x08, 0x07, 0, 0, 0};
   EXPECT_EQ(bytes, expected);
 }
 
