@@ -141,10 +141,9 @@ Command DeclareChain(CLI::App& sub) {
       geo::ChainOptions chain;
       chain.groupBy = o.by;
       chain.scale = o.scale;
-      return RunGeoCommand("chain", o.format, o.input.files, o.input.output,
-                           [&chain](const geo::FeatureCollection& in) {
-                             return geo::RunChainOn(in, chain);
-                           });
+      return RunGeoCommand(
+          "chain", o.format, o.input.files, o.input.output,
+          [&chain](const geo::FeatureCollection& in) { return geo::RunChainOn(in, chain); });
     }
     if (!OpenOutputFor("chain", o.input)) {
       return exitBadInput;

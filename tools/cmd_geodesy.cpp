@@ -215,8 +215,9 @@ Command DeclareLcc(CLI::App& sub) {
     if (formatOption->count() > 0) {
       geo::LccOptions lcc;
       lcc.inverse = o.inverse;
-      return RunGeoCommand("lcc", o.format, o.input.files, o.input.output,
-                           [&lcc](const geo::FeatureCollection& in) { return geo::RunLccOn(in, lcc); });
+      return RunGeoCommand(
+          "lcc", o.format, o.input.files, o.input.output,
+          [&lcc](const geo::FeatureCollection& in) { return geo::RunLccOn(in, lcc); });
     }
     NumberFormat format;
     format.SetDecimals(o.decimals);

@@ -211,10 +211,9 @@ Command DeclareSimplify(CLI::App& sub) {
       thin.manhattan = !farthest;
       thin.tolerance = toleranceF;
       thin.manhattanDistance = o.manhattan;
-      return RunGeoCommand("simplify", o.format, o.input.files, o.input.output,
-                           [&thin](const geo::FeatureCollection& in) {
-                             return geo::RunSimplifyOn(in, thin);
-                           });
+      return RunGeoCommand(
+          "simplify", o.format, o.input.files, o.input.output,
+          [&thin](const geo::FeatureCollection& in) { return geo::RunSimplifyOn(in, thin); });
     }
     if (!OpenOutputFor("simplify", o.input)) {
       return exitBadInput;
@@ -267,10 +266,9 @@ Command DeclareClip(CLI::App& sub) {
       clip.xmax = r.xMax;
       clip.ymax = r.yMax;
       clip.valid = o.valid;
-      return RunGeoCommand("clip", o.format, o.input.files, o.input.output,
-                           [&clip](const geo::FeatureCollection& in) {
-                             return geo::RunClipOn(in, clip);
-                           });
+      return RunGeoCommand(
+          "clip", o.format, o.input.files, o.input.output,
+          [&clip](const geo::FeatureCollection& in) { return geo::RunClipOn(in, clip); });
     }
     if (o.open && !o.polygon) {
       std::cerr << "tarnutil clip: --open applies to --polygon only (try 'tarnutil clip "

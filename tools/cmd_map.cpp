@@ -120,7 +120,8 @@ int DrawMap(std::vector<geo::MapLayer>& layers, const geo::MapView& view, std::u
     }
   }
   const double readMillis =
-      std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - readStart).count();
+      std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - readStart)
+          .count();
 
   std::vector<unsigned char> block = MakePackedDib24(width, height);
   CDIB dib;
@@ -142,7 +143,8 @@ int DrawMap(std::vector<geo::MapLayer>& layers, const geo::MapView& view, std::u
   }
   auto lap = [&stats, &start](const char* name) {
     stats.millis.emplace_back(
-        name, std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count());
+        name, std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)
+                  .count());
     start = std::chrono::steady_clock::now();
   };
   lap("write");
@@ -158,8 +160,8 @@ Command DeclareMap(CLI::App& sub) {
   auto options = std::make_shared<MapOptions>();
   sub.footer(mapFooter);
   // Layer options act in the order given, so each runs as it is parsed.
-  const auto addLayer = [&sub, options](const char* name, geo::LayerKind kind,
-                                        std::uint32_t colour, const char* what) {
+  const auto addLayer = [&sub, options](const char* name, geo::LayerKind kind, std::uint32_t colour,
+                                        const char* what) {
     sub.add_option_function<std::string>(
            name,
            [options, kind, colour](const std::string& path) {
@@ -182,8 +184,8 @@ Command DeclareMap(CLI::App& sub) {
     return [options, name, set](const std::string& text) {
       if (options->layers.empty()) {
         if (options->misplaced.empty()) {
-          options->misplaced = std::string(name) +
-                               " applies to the layer before it; give a layer first";
+          options->misplaced =
+              std::string(name) + " applies to the layer before it; give a layer first";
         }
         return;
       }
@@ -197,19 +199,20 @@ Command DeclareMap(CLI::App& sub) {
       ->type_name("NAME")
       ->trigger_on_parse();
   sub.add_option_function<std::string>(
-         "--colour", toLast("--colour", [](geo::MapLayer& l, const std::string& t) {
-           ParseColour(t, l.colour);
-         }),
+         "--colour",
+         toLast("--colour",
+                [](geo::MapLayer& l, const std::string& t) { ParseColour(t, l.colour); }),
          "colour of the layer given last")
       ->type_name("RRGGBB")
       ->check(ColourCheck())
       ->trigger_on_parse();
-  sub.add_option_function<std::string>(
-         "--width", toLast("--width", [](geo::MapLayer& l, const std::string& t) {
-           std::string why;
-           ParseInt32(t, l.width, why);
-         }),
-         "line width in pixels of the layer given last")
+  sub.add_option_function<std::string>("--width",
+                                       toLast("--width",
+                                              [](geo::MapLayer& l, const std::string& t) {
+                                                std::string why;
+                                                ParseInt32(t, l.width, why);
+                                              }),
+                                       "line width in pixels of the layer given last")
       ->type_name("N")
       ->check(Int32Check())
       ->check(CLI::Range(1, 20))
