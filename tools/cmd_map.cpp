@@ -1,13 +1,14 @@
 // map: GeoJSON layers drawn into a bitmap file, with the demo's report.
 #include <tarnutil/tarnutil.h>
 
+#include <charconv>
 #include <chrono>
-#include <cstdio>
-#include <cstdlib>
+#include <cstdint>
 #include <iostream>
 #include <memory>
 #include <sstream>
 #include <string>
+#include <system_error>
 #include <vector>
 
 #include "tools/bmp_writer.h"
@@ -61,16 +62,18 @@ bool ReadFile(const std::string& path, std::string& text, std::string& why) {
   return true;
 }
 
+// Six hex digits exactly: from_chars takes no sign, space or 0x, which
+// strtoul would.
 bool ParseColour(const std::string& text, std::uint32_t& colour) {
   if (text.size() != 6) {
     return false;
   }
-  char* end = nullptr;
-  const unsigned long v = std::strtoul(text.c_str(), &end, 16);
-  if (end != text.c_str() + 6) {
+  std::uint32_t v = 0;
+  const std::from_chars_result r = std::from_chars(text.data(), text.data() + text.size(), v, 16);
+  if (r.ec != std::errc() || r.ptr != text.data() + text.size()) {
     return false;
   }
-  colour = static_cast<std::uint32_t>(v);
+  colour = v;
   return true;
 }
 
