@@ -13,6 +13,7 @@
 
 #include "tools/cli_support.h"
 #include "tools/commands.h"
+#include "tools/geo_cli.h"
 
 namespace tarnutil {
 namespace cli {
@@ -31,6 +32,13 @@ const char chainFooter[] =
     "each line's points instead, one \"x y\" per line and a blank line between\n"
     "lines, the shared end of two links once.\n"
     "Blank lines and lines starting with '#' are skipped.\n"
+    "With --format geojson|wkt: one GeoJSON document (FeatureCollection, Feature\n"
+    "or geometry) or WKT text (one geometry per line) in, the result in the same\n"
+    "format out; coordinates are rounded to 32-bit integers, halves away from\n"
+    "zero, and counted in a warning.\n"
+    "Each line string is a link whose ends, multiplied by --scale and rounded,\n"
+    "are its node keys; each output feature is one chained line with the --by\n"
+    "property and the links, input line strings numbered from 0: [\"+0\", \"-3\"].\n"
     "Example: printf '1 0 0 0 1\\n2 0 2 0 1\\n' | tarnutil chain   prints   +1 -2";
 
 // The direction the tool gives every link; the line list negates it on each
@@ -41,6 +49,9 @@ struct ChainOptions {
   InputOptions input;
   bool nodeIds = false;
   bool geometry = false;
+  std::string format;
+  std::string by;
+  double scale = 1.0;
 };
 
 struct LinkRecord {
@@ -111,10 +122,29 @@ Command DeclareChain(CLI::App& sub) {
                "links are \"id startNode endNode [x y ...]\" with explicit node keys");
   sub.add_flag("-g,--geometry", options->geometry, "print the chained lines' points");
   DeclareInput(sub, options->input, false);
+  CLI::Option* formatOption = DeclareFormat(sub, options->format, {"--node-ids", "--geometry"});
+  sub.add_option("--by", options->by,
+                 "with --format: chain only line strings whose PROPERTY is equal")
+      ->type_name("PROPERTY")
+      ->needs(formatOption);
+  sub.add_option("--scale", options->scale,
+                 "with --format: multiply the ends by S before rounding them to node keys "
+                 "(default 1)")
+      ->type_name("S")
+      ->check(NumberCheck())
+      ->needs(formatOption);
   Command command;
   command.operands = &options->input.files;
-  command.run = [options]() -> int {
+  command.run = [options, formatOption]() -> int {
     const ChainOptions& o = *options;
+    if (formatOption->count() > 0) {
+      geo::ChainOptions chain;
+      chain.groupBy = o.by;
+      chain.scale = o.scale;
+      return RunGeoCommand(
+          "chain", o.format, o.input.files, o.input.output,
+          [&chain](const geo::FeatureCollection& in) { return geo::RunChainOn(in, chain); });
+    }
     if (!OpenOutputFor("chain", o.input)) {
       return exitBadInput;
     }

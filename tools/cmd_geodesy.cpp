@@ -11,6 +11,7 @@
 
 #include "tools/cli_support.h"
 #include "tools/commands.h"
+#include "tools/geo_cli.h"
 
 namespace tarnutil {
 namespace cli {
@@ -56,7 +57,11 @@ const char lccFooter[] =
     "Forward: \"lon lat\" in degrees to \"x y\" in metres (x east, y north);\n"
     "-i reads \"x y\" and writes \"lon lat\". A latitude outside 90 degrees or a\n"
     "longitude outside 180, or a result that is not finite (the pole, the\n"
-    "inverse's apex), is a bad row.\n";
+    "inverse's apex), is a bad row.\n"
+    "With --format geojson|wkt: one GeoJSON document (FeatureCollection, Feature\n"
+    "or geometry) or WKT text (one geometry per line) in, projected in the same\n"
+    "format out; GeoJSON output names the projection in a \"crs\" member, which\n"
+    "-i removes.\n";
 
 const char lccExample[] =
     "Example: echo '110 30' | tarnutil lcc -p 4   prints   571250.7147 1353621.3719\n"
@@ -80,6 +85,7 @@ struct GeodesyOptions {
   bool units = false;
   bool latFirst = false;
   bool dms = false;
+  std::string format;
 };
 
 // One position's longitude and latitude from two fields: in the order the
@@ -199,10 +205,20 @@ Command DeclareLcc(CLI::App& sub) {
   DeclareShared(sub, *options);
   sub.add_flag("--dms", options->dms,
                "with -i: write degrees, minutes and seconds with hemisphere letters");
+  CLI::Option* formatOption =
+      DeclareFormat(sub, options->format,
+                    {"--error-row", "--echo", "--precision", "--units", "--lat-first", "--dms"});
   Command command;
   command.operands = &options->input.files;
-  command.run = [options]() -> int {
+  command.run = [options, formatOption]() -> int {
     const GeodesyOptions& o = *options;
+    if (formatOption->count() > 0) {
+      geo::LccOptions lcc;
+      lcc.inverse = o.inverse;
+      return RunGeoCommand(
+          "lcc", o.format, o.input.files, o.input.output,
+          [&lcc](const geo::FeatureCollection& in) { return geo::RunLccOn(in, lcc); });
+    }
     NumberFormat format;
     format.SetDecimals(o.decimals);
     const NumberFormat shortest;

@@ -13,6 +13,7 @@
 #include "tools/cli_support.h"
 #include "tools/clip_plumbing.h"
 #include "tools/commands.h"
+#include "tools/geo_cli.h"
 
 namespace tarnutil {
 namespace cli {
@@ -32,6 +33,10 @@ const char simplifyFooter[] =
     "                 last kept point exceeds N; the point before the last one is\n"
     "                 always dropped\n"
     "Lines starting with '#' are skipped.\n"
+    "With --format geojson|wkt: one GeoJSON document (FeatureCollection, Feature\n"
+    "or geometry) or WKT text (one geometry per line) in, the result in the same\n"
+    "format out; coordinates are rounded to 32-bit integers, halves away from\n"
+    "zero, and counted in a warning.\n"
     "Example: printf '0 0\\n5 3\\n10 0\\n' | tarnutil simplify --distance 3 | wc -l   prints   2\n"
     "Example: printf '0 0\\n5 3\\n10 0\\n' | tarnutil simplify --distance 2 | wc -l   prints   3";
 
@@ -43,6 +48,13 @@ const char clipFooter[] =
     "included unless --open. With --ids each piece follows a comment line\n"
     "\"# figure N\", N counting the input figures from 1, so a figure that\n"
     "vanished or split shows. Lines starting with '#' are skipped.\n"
+    "With --format geojson|wkt: one GeoJSON document (FeatureCollection, Feature\n"
+    "or geometry) or WKT text (one geometry per line) in, the result in the same\n"
+    "format out; coordinates are rounded to 32-bit integers, halves away from\n"
+    "zero, and counted in a warning.\n"
+    "Each ring gives one ring: parts the rectangle cuts apart are joined by\n"
+    "zero-width bridges along its sides, unless --valid splits them into valid\n"
+    "polygons.\n"
     "Example: printf -- '-5 5\\n5 5\\n' | tarnutil clip --rect 10 10 0 0 | paste -sd ' '   prints  "
     " 0 5 5 5";
 
@@ -127,6 +139,7 @@ struct SimplifyOptions {
   double distance = 0.0;
   double tolerance = 0.0;
   std::int32_t manhattan = 0;
+  std::string format;
 };
 
 struct ClipOptions {
@@ -135,6 +148,8 @@ struct ClipOptions {
   bool polygon = false;
   bool open = false;
   bool ids = false;
+  bool valid = false;
+  std::string format;
 };
 
 // The library's tolerance for a distance: it keeps a point when the squared
@@ -165,9 +180,10 @@ Command DeclareSimplify(CLI::App& sub) {
   distance->excludes(tolerance)->excludes(manhattan);
   tolerance->excludes(manhattan);
   DeclareInput(sub, options->input, false);
+  CLI::Option* formatOption = DeclareFormat(sub, options->format, {});
   Command command;
   command.operands = &options->input.files;
-  command.run = [options, distance, tolerance, manhattan]() -> int {
+  command.run = [options, distance, tolerance, manhattan, formatOption]() -> int {
     const SimplifyOptions& o = *options;
     const bool farthest = distance->count() > 0 || tolerance->count() > 0;
     if (!farthest && manhattan->count() == 0) {
@@ -189,6 +205,15 @@ Command DeclareSimplify(CLI::App& sub) {
       std::cerr << "tarnutil simplify: --tolerance takes a number from 0 to the largest float "
                    "(try 'tarnutil simplify --help')\n";
       return exitUsage;
+    }
+    if (formatOption->count() > 0) {
+      geo::SimplifyOptions thin;
+      thin.manhattan = !farthest;
+      thin.tolerance = toleranceF;
+      thin.manhattanDistance = o.manhattan;
+      return RunGeoCommand(
+          "simplify", o.format, o.input.files, o.input.output,
+          [&thin](const geo::FeatureCollection& in) { return geo::RunSimplifyOn(in, thin); });
     }
     if (!OpenOutputFor("simplify", o.input)) {
       return exitBadInput;
@@ -224,10 +249,27 @@ Command DeclareClip(CLI::App& sub) {
   sub.add_flag("--open", options->open, "with --polygon: leave out the closing edge");
   sub.add_flag("--ids", options->ids, "put \"# figure N\" before each piece");
   DeclareInput(sub, options->input, false);
+  CLI::Option* formatOption = DeclareFormat(sub, options->format, {"--polygon", "--open", "--ids"});
+  sub.add_flag("--valid", options->valid,
+               "with --format: split polygons the rectangle cuts into parts into valid "
+               "polygons (a MultiPolygon) instead of joining them by zero-width bridges")
+      ->needs(formatOption);
   Command command;
   command.operands = &options->input.files;
-  command.run = [options]() -> int {
+  command.run = [options, formatOption]() -> int {
     const ClipOptions& o = *options;
+    if (formatOption->count() > 0) {
+      const ClipRect r = RectFromCorners(o.corners[0], o.corners[1], o.corners[2], o.corners[3]);
+      geo::ClipOptions clip;
+      clip.xmin = r.xMin;
+      clip.ymin = r.yMin;
+      clip.xmax = r.xMax;
+      clip.ymax = r.yMax;
+      clip.valid = o.valid;
+      return RunGeoCommand(
+          "clip", o.format, o.input.files, o.input.output,
+          [&clip](const geo::FeatureCollection& in) { return geo::RunClipOn(in, clip); });
+    }
     if (o.open && !o.polygon) {
       std::cerr << "tarnutil clip: --open applies to --polygon only (try 'tarnutil clip "
                    "--help')\n";

@@ -29,6 +29,7 @@ Command DeclareClip(CLI::App& sub);
 Command DeclareChain(CLI::App& sub);
 Command DeclareBmp(CLI::App& sub);
 Command DeclareDemo(CLI::App& sub);
+Command DeclareMap(CLI::App& sub);
 
 // Options of the commands that read records from files: the files, -o, and
 // the bad-row conventions -e and -E.

@@ -1,20 +1,32 @@
-// Entry points of the GeoJSON and WKT side of the tool, separate from the
-// line-by-line commands in commands.h.
+// The GeoJSON and WKT side of lcc, simplify, clip and chain: given --format
+// they read one document and write one, through geo_commands, instead of
+// reading records line by line.
 #ifndef TARNUTIL_TOOLS_GEO_CLI_H
 #define TARNUTIL_TOOLS_GEO_CLI_H
 
+#include <CLI/CLI.hpp>
+#include <functional>
 #include <string>
 #include <vector>
+
+#include "tools/geo_commands.h"
+#include "tools/geo_io.h"
 
 namespace tarnutil {
 namespace cli {
 
-// lcc, simplify, clip or chain given --format: one document in, one out.
-bool IsGeoInvocation(const std::string& command, const std::vector<std::string>& args);
-int RunGeoCommand(const std::string& command, const std::vector<std::string>& args);
+// Declares --format geojson|wkt on a command; the options in `lineOnly`
+// (long names) belong to the line-by-line form and are refused beside it.
+// Returns the option, whose count() tells whether the document form runs.
+CLI::Option* DeclareFormat(CLI::App& sub, std::string& format,
+                           const std::vector<std::string>& lineOnly);
 
-// map: GeoJSON layers drawn into a bitmap.
-int RunMap(const std::vector<std::string>& args);
+// Runs command on the one document in files (none or "-": standard input)
+// in the named format and writes the result in the same format to output
+// (empty: standard output); nothing is written when the input is refused.
+int RunGeoCommand(const char* command, const std::string& format,
+                  const std::vector<std::string>& files, const std::string& output,
+                  const std::function<geo::GeoResult(const geo::FeatureCollection&)>& run);
 
 }  // namespace cli
 }  // namespace tarnutil

@@ -32,6 +32,7 @@ const Subcommand subcommands[] = {
     {"chain", "chain road links into lines", DeclareChain},
     {"bmp", "bitmap file facts (bmp info FILE...) and pixels (bmp pixel)", DeclareBmp},
     {"demo", "draw the demonstration map and print its report", DeclareDemo},
+    {"map", "draw GeoJSON layers into a bitmap and print a report", DeclareMap},
 };
 
 const char overview[] =
