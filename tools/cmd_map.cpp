@@ -14,6 +14,7 @@
 #include "tools/bmp_writer.h"
 #include "tools/cli_support.h"
 #include "tools/commands.h"
+#include "tools/geo_cli.h"
 #include "tools/geo_io.h"
 #include "tools/map_render.h"
 #include "tools/tool_platform.h"
@@ -47,21 +48,6 @@ struct MapOptions {
   std::string misplaced;
 };
 
-bool ReadFile(const std::string& path, std::string& text, std::string& why) {
-  std::unique_ptr<std::istream> in = OpenInput(path, why);
-  if (!in) {
-    return false;
-  }
-  std::ostringstream buffer;
-  buffer << in->rdbuf();
-  if (in->bad()) {
-    why = "cannot read " + path;
-    return false;
-  }
-  text = buffer.str();
-  return true;
-}
-
 // Six hex digits exactly: from_chars takes no sign, space or 0x, which
 // strtoul would.
 bool ParseColour(const std::string& text, std::uint32_t& colour) {
@@ -86,26 +72,6 @@ CLI::Validator ColourCheck() {
       "");
 }
 
-bool SameAsFile(const CDIB& dib, const std::string& path) {
-  const std::wstring wide = WidePath(path);
-  if (wide.empty()) {
-    return false;
-  }
-  CDIB loaded;
-  const int ok = loaded.LoadFile(wide.c_str());
-  if (ok != 1 || loaded.GetWidth() != dib.GetWidth() || loaded.GetHeight() != dib.GetHeight()) {
-    return false;
-  }
-  for (int y = 0; y < dib.GetHeight(); ++y) {
-    for (int x = 0; x < dib.GetWidth(); ++x) {
-      if (loaded.GetRGBValue(x, y) != dib.GetRGBValue(x, y)) {
-        return false;
-      }
-    }
-  }
-  return true;
-}
-
 // Reads the layers, draws them and writes the picture; prints the report.
 int DrawMap(std::vector<geo::MapLayer>& layers, const geo::MapView& view, std::uint32_t background,
             std::int32_t width, std::int32_t height, const std::string& outPath) {
@@ -113,7 +79,7 @@ int DrawMap(std::vector<geo::MapLayer>& layers, const geo::MapView& view, std::u
   for (geo::MapLayer& layer : layers) {
     std::string text;
     std::string error;
-    if (!ReadFile(layer.name, text, error)) {
+    if (!ReadDocumentText(layer.name, text, error)) {
       std::cerr << "tarnutil map: " << error << "\n";
       return exitBadInput;
     }
@@ -151,7 +117,7 @@ int DrawMap(std::vector<geo::MapLayer>& layers, const geo::MapView& view, std::u
     start = std::chrono::steady_clock::now();
   };
   lap("write");
-  const bool same = SameAsFile(dib, outPath);
+  const bool same = ReadsBackTheSame(dib, outPath);
   lap("read back");
   Print(geo::MapReport(layers, stats, outPath, width, height, same));
   return FinishStatus("map", !same);

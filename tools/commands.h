@@ -4,6 +4,8 @@
 #ifndef TARNUTIL_TOOLS_COMMANDS_H
 #define TARNUTIL_TOOLS_COMMANDS_H
 
+#include <tarnutil/tarnutil.h>
+
 #include <CLI/CLI.hpp>
 #include <functional>
 #include <string>
@@ -57,6 +59,10 @@ CLI::Validator Int32Check();
 bool OpenOutputFor(const char* command, const InputOptions& options);
 // The status a record command ends with: bad input, or a failed write.
 int FinishStatus(const char* command, bool hadErrors);
+
+// Loads the bitmap file at path through CDIB and compares size, depth and
+// every pixel with dib: the demo's and the map's check of what they wrote.
+bool ReadsBackTheSame(const CDIB& dib, const std::string& path);
 
 }  // namespace cli
 }  // namespace tarnutil

@@ -14,7 +14,6 @@
 #include <iostream>
 #include <list>
 #include <memory>
-#include <set>
 #include <string>
 #include <utility>
 #include <vector>
@@ -24,6 +23,7 @@
 #include "tools/clip_plumbing.h"
 #include "tools/commands.h"
 #include "tools/demo_network.h"
+#include "tools/geo_commands.h"
 #include "tools/raster.h"
 #include "tools/tool_platform.h"
 
@@ -198,38 +198,9 @@ std::vector<std::vector<GeoPoint>> ChainLinks(const DemoNetwork& net, RoadClass 
   return out;
 }
 
-// Thins a line in place. The farthest-point split keeps nothing between two
-// equal points that end up as the ends of a range, so a line that comes
-// back to a point it passed (a loop, or a crossing of itself) is thinned in
-// runs that visit no point twice, each run starting where the last ended.
+// Thins a line in place, in runs that visit no point twice (see ThinInRuns).
 void Thin(std::vector<tagPOINT>& line) {
-  std::vector<tagPOINT> out;
-  auto thinRun = [&line, &out](std::size_t first, std::size_t last) {
-    std::vector<tagPOINT> run(line.begin() + static_cast<std::ptrdiff_t>(first),
-                              line.begin() + static_cast<std::ptrdiff_t>(last) + 1);
-    int kept = 0;
-    PolySimplifyInt2D(thinningTolerance, run.data(), static_cast<int>(run.size()), &kept);
-    out.insert(out.end(), run.begin() + (out.empty() ? 0 : 1), run.begin() + kept);
-  };
-  auto key = [&line](std::size_t i) {
-    return std::make_pair(static_cast<std::int32_t>(line[i].x),
-                          static_cast<std::int32_t>(line[i].y));
-  };
-  std::set<std::pair<std::int32_t, std::int32_t>> seen;
-  std::size_t first = 0;
-  for (std::size_t i = 0; i < line.size(); ++i) {
-    if (!seen.insert(key(i)).second) {
-      thinRun(first, i - 1);
-      first = i - 1;
-      seen.clear();
-      seen.insert(key(i - 1));
-      seen.insert(key(i));
-    }
-  }
-  if (!line.empty()) {
-    thinRun(first, line.size() - 1);
-  }
-  line = std::move(out);
+  geo::ThinInRuns(line, thinningTolerance);
 }
 
 // Colour of the marker at (x, y) of its box: a round head with a white eye
@@ -360,27 +331,6 @@ struct Timings {
   }
 };
 
-// Loads path and compares every pixel with dib.
-bool ReadsBackTheSame(const CDIB& dib, const std::string& path) {
-  const std::wstring wide = WidePath(path);
-  if (wide.empty()) {
-    return false;
-  }
-  CDIB loaded;
-  const int ok = loaded.LoadFile(wide.c_str());
-  if (ok != 1 || loaded.GetWidth() != dib.GetWidth() || loaded.GetHeight() != dib.GetHeight() ||
-      loaded.GetDepth() != dib.GetDepth()) {
-    return false;
-  }
-  for (int y = 0; y < dib.GetHeight(); ++y) {
-    for (int x = 0; x < dib.GetWidth(); ++x) {
-      if (loaded.GetRGBValue(x, y) != dib.GetRGBValue(x, y)) {
-        return false;
-      }
-    }
-  }
-  return true;
-}
 
 struct DemoOptions {
   std::string outPath = "tarnutil-demo.bmp";
@@ -626,6 +576,28 @@ int RunDemo(const DemoOptions& options) {
 }
 
 }  // namespace
+
+// Loads path and compares every pixel with dib.
+bool ReadsBackTheSame(const CDIB& dib, const std::string& path) {
+  const std::wstring wide = WidePath(path);
+  if (wide.empty()) {
+    return false;
+  }
+  CDIB loaded;
+  const int ok = loaded.LoadFile(wide.c_str());
+  if (ok != 1 || loaded.GetWidth() != dib.GetWidth() || loaded.GetHeight() != dib.GetHeight() ||
+      loaded.GetDepth() != dib.GetDepth()) {
+    return false;
+  }
+  for (int y = 0; y < dib.GetHeight(); ++y) {
+    for (int x = 0; x < dib.GetWidth(); ++x) {
+      if (loaded.GetRGBValue(x, y) != dib.GetRGBValue(x, y)) {
+        return false;
+      }
+    }
+  }
+  return true;
+}
 
 Command DeclareDemo(CLI::App& sub) {
   auto options = std::make_shared<DemoOptions>();

@@ -15,8 +15,6 @@
 namespace tarnutil {
 namespace cli {
 
-namespace {
-
 // The whole document: parsers need it at once, and the error places they
 // report are bytes and lines of it.
 bool ReadDocumentText(const std::string& path, std::string& text, std::string& why) {
@@ -37,8 +35,6 @@ bool ReadDocumentText(const std::string& path, std::string& text, std::string& w
   text = buffer.str();
   return true;
 }
-
-}  // namespace
 
 CLI::Option* DeclareFormat(CLI::App& sub, std::string& format,
                            const std::vector<std::string>& lineOnly) {

@@ -28,6 +28,10 @@ int RunGeoCommand(const char* command, const std::string& format,
                   const std::vector<std::string>& files, const std::string& output,
                   const std::function<geo::GeoResult(const geo::FeatureCollection&)>& run);
 
+// The whole text of a document ('-' or empty: standard input); false with
+// why set when it cannot be read.
+bool ReadDocumentText(const std::string& path, std::string& text, std::string& why);
+
 }  // namespace cli
 }  // namespace tarnutil
 

@@ -131,8 +131,7 @@ std::string Rounding::Warning(const char* command) const {
          " coordinates were not integers and were rounded to the nearest (halves away from zero)";
 }
 
-void ThinLine(std::vector<tagPOINT>& line, float tolerance) {
-  DropRepeats(line);
+void ThinInRuns(std::vector<tagPOINT>& line, float tolerance) {
   std::vector<tagPOINT> out;
   auto thinRun = [&line, &out, tolerance](std::size_t first, std::size_t last) {
     std::vector<tagPOINT> run(line.begin() + static_cast<std::ptrdiff_t>(first),
@@ -160,6 +159,11 @@ void ThinLine(std::vector<tagPOINT>& line, float tolerance) {
     thinRun(first, line.size() - 1);
   }
   line = std::move(out);
+}
+
+void ThinLine(std::vector<tagPOINT>& line, float tolerance) {
+  DropRepeats(line);
+  ThinInRuns(line, tolerance);
 }
 
 std::vector<std::vector<std::vector<tagPOINT>>> SplitClipped(

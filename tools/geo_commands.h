@@ -89,6 +89,8 @@ GeoResult RunChainOn(const FeatureCollection& in, const ChainOptions& options);
 // split keeps nothing between two equal ends of a range, so a line that
 // returns to a point it passed (a closed ring, a loop) is thinned in runs
 // that visit no point twice, each starting where the last one ended.
+void ThinInRuns(std::vector<tagPOINT>& line, float tolerance);
+// The same after dropping consecutive repeated points.
 void ThinLine(std::vector<tagPOINT>& line, float tolerance);
 
 // Splits the output of clipGraph for one outer ring and its clipped holes
