@@ -116,6 +116,22 @@ tarnutil_status PixelRead(const tarnutil_dib* dib, std::int32_t x, std::int32_t 
   return TARNUTIL_OK;
 }
 
+// Both passes thin in place: copied to the library's point type, thinned,
+// the kept points copied back.
+template <typename Pass>
+tarnutil_status ThinInPlace(tarnutil_point* points, std::size_t n, std::size_t* kept, Pass pass) {
+  if (kept == nullptr || (points == nullptr && n > 0)) return TARNUTIL_ERROR_NULL_ARGUMENT;
+  if (!FitsInt(n)) return TARNUTIL_ERROR_TOO_MANY;
+  return Guard([&] {
+    std::vector<tagPOINT> in = ToPoints(points, n);
+    int count = 0;
+    pass(in.data(), static_cast<int>(n), &count);
+    for (int i = 0; i < count; ++i) points[i] = FromPoint(in[static_cast<std::size_t>(i)]);
+    *kept = static_cast<std::size_t>(count);
+    return TARNUTIL_OK;
+  });
+}
+
 }  // namespace
 
 extern "C" {
@@ -249,29 +265,15 @@ tarnutil_status tarnutil_clip_polygon(tarnutil_rect rect, const tarnutil_point* 
 
 tarnutil_status tarnutil_simplify_farthest(float tolerance, tarnutil_point* points,
                                            std::size_t n, std::size_t* kept) {
-  if (kept == nullptr || (points == nullptr && n > 0)) return TARNUTIL_ERROR_NULL_ARGUMENT;
-  if (!FitsInt(n)) return TARNUTIL_ERROR_TOO_MANY;
-  return Guard([&] {
-    std::vector<tagPOINT> in = ToPoints(points, n);
-    int count = 0;
-    PolySimplifyInt2D(tolerance, in.data(), static_cast<int>(n), &count);
-    for (int i = 0; i < count; ++i) points[i] = FromPoint(in[static_cast<std::size_t>(i)]);
-    *kept = static_cast<std::size_t>(count);
-    return TARNUTIL_OK;
+  return ThinInPlace(points, n, kept, [tolerance](tagPOINT* p, int count, int* out) {
+    PolySimplifyInt2D(tolerance, p, count, out);
   });
 }
 
 tarnutil_status tarnutil_simplify_manhattan(std::int32_t tolerance, tarnutil_point* points,
                                             std::size_t n, std::size_t* kept) {
-  if (kept == nullptr || (points == nullptr && n > 0)) return TARNUTIL_ERROR_NULL_ARGUMENT;
-  if (!FitsInt(n)) return TARNUTIL_ERROR_TOO_MANY;
-  return Guard([&] {
-    std::vector<tagPOINT> in = ToPoints(points, n);
-    int count = 0;
-    PolySimplify(tolerance, in.data(), static_cast<int>(n), &count);
-    for (int i = 0; i < count; ++i) points[i] = FromPoint(in[static_cast<std::size_t>(i)]);
-    *kept = static_cast<std::size_t>(count);
-    return TARNUTIL_OK;
+  return ThinInPlace(points, n, kept, [tolerance](tagPOINT* p, int count, int* out) {
+    PolySimplify(tolerance, p, count, out);
   });
 }
 
