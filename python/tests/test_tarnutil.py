@@ -110,9 +110,10 @@ def test_bitmap_pixels_as_the_library_reads_them(tmp_path_factory, mode):
     assert fmt.depth == {"RGB": 24, "P": 8, "RGBA": 32}[mode]
     assert pixels.dtype == np.uint8
     np.testing.assert_array_equal(pixels, np.asarray(Image.open(path).convert("RGB")))
-    # The tool prints 32-bit pixels cut to 5-6-5, so it checks the others.
+    # The tool's --raw line gives the library's colour value; it cuts 32-bit
+    # pixels to 5-6-5, so it checks the others.
     for x, y in [(0, 0), (4, 6), (2, 3)] if mode != "RGBA" else []:
-        value = int(run_tool(["bmp", "pixel", str(path), str(x), str(y)], "").split()[3], 16)
+        value = int(run_tool(["bmp", "pixel", "--raw", str(path), str(x), str(y)], "").split()[3], 16)
         # 24-bit values read 0xRRGGBB; colour-table entries are Windows
         # colours, red in the low byte.
         rgb = [value >> 16, (value >> 8) & 255, value & 255]
