@@ -158,6 +158,18 @@ void WriteTables(const char* path) {
     PrintArray(f, "sin(j / 256) and cos(j / 256) as (hi, lo, hi, lo) rows, j = -202..202.",
                "sinCosTable256", rows);
   }
+  {
+    // The first phases of sine, cosine and tangent below 4 take x = j/128 + t
+    // directly, with no reduction by pi/2.
+    const std::vector<double> s = DoubleDoubleTable(mpfr_sin, 0, 512, 128);
+    const std::vector<double> co = DoubleDoubleTable(mpfr_cos, 0, 512, 128);
+    std::vector<double> rows;
+    for (std::size_t i = 0; i < s.size(); i += 2) {
+      rows.insert(rows.end(), {s[i], s[i + 1], co[i], co[i + 1]});
+    }
+    PrintArray(f, "sin(j / 128) and cos(j / 128) as (hi, lo, hi, lo) rows, j = 0..512.",
+               "sinCosTable128", rows);
+  }
   WriteLogTable(f);
   PrintArray(f, "atan(j / 128), j = 0..128.", "atanTable128", DoubleDoubleTable(mpfr_atan, 0, 128, 128));
   PrintArray(f, "atan(j / 512), j = 64..512: the arctangent's first phase.", "atanTable512",
@@ -277,6 +289,17 @@ void WriteCases(const char* path) {
         const double mid = (2 * j + 1) * 0x1p-9;
         args.push_back({mid, 0});
         args.push_back({-std::nextafter(mid, 0.0), 0});
+      }
+      // The same for the first phase's table below 4, and its hand-over
+      // points (4, and 1.5 for the tangent).
+      for (int j = 0; j < 512; j += 73) {
+        const double mid = (2 * j + 1) * 0x1p-8;
+        args.push_back({mid, 0});
+        args.push_back({-std::nextafter(mid, 0.0), 0});
+      }
+      for (double edge : {1.5, 4.0}) {
+        args.push_back({edge, 0});
+        args.push_back({-std::nextafter(edge, 0.0), 0});
       }
     } else if (fn == fLog) {
       for (int k = 1; k <= 52; k += 3) {
