@@ -99,6 +99,15 @@ double ScaleByPow2(double v, int e) {
   return v * pow2(e);
 }
 
+// v * 2^e by the exponent field, for results known to stay normal.
+double ScaleNormal(double v, int e) {
+  std::uint64_t bits = 0;
+  std::memcpy(&bits, &v, sizeof bits);
+  bits += static_cast<std::uint64_t>(static_cast<std::int64_t>(e)) << 52;
+  std::memcpy(&v, &bits, sizeof v);
+  return v;
+}
+
 constexpr double quietNaN = std::numeric_limits<double>::quiet_NaN();
 constexpr double infinity = std::numeric_limits<double>::infinity();
 // The largest double that is at most pi/4.
@@ -525,12 +534,18 @@ Dd LogFirstPhase(double x) {
   const Dd r = TwoSum(zh * row[0] - 1.0, zl * row[0]);  // exact
   const double rh = r.hi;
   const double r2 = rh * rh;
+  // Estrin's scheme: the Lambert inverse chains powers, each through this
+  // logarithm, so latency counts as much as throughput.
   const double cubic =
-      (rh * r2) *
-      (log1pC3 + rh * (log1pC4 + rh * (log1pC5 + rh * (log1pC6 + rh * (log1pC7 + rh * log1pC8)))));
+      (rh * r2) * ((log1pC3 + rh * log1pC4) +
+                   r2 * ((log1pC5 + rh * log1pC6) + r2 * (log1pC7 + rh * log1pC8)));
   const double ed = static_cast<double>(e);
-  const Dd s1 = TwoSum(ed * ln2Part1, row[1]);  // e * ln2Part1 is exact
-  const Dd s2 = TwoSum(s1.hi, rh);
+  // Both sums are exact with Dekker's short form: for e != 0, |e ln 2| >=
+  // 0.69 > |log c| (at most 0.41) and the sum is at least 0.28 > |r|; for
+  // e == 0, either c == 1 and the first operand of each is 0, or |log c| >=
+  // 2^-8.4 > |r|, which is at most 2^-9 + 2^-13.
+  const Dd s1 = FastTwoSum(ed * ln2Part1, row[1]);  // e * ln2Part1 is exact
+  const Dd s2 = FastTwoSum(s1.hi, rh);
   const double small = ((ed * ln2Part2 + row[2]) + (s1.lo + s2.lo)) + (r.lo - rh * r.lo);
   return {s2.hi, small + (cubic - 0.5 * r2)};
 }
@@ -560,8 +575,14 @@ ExpParts ExpEvaluate(Dd z) {
   const double rl = (rs.lo + z.lo) - k * ln2By128Part3;
   const Dd r = FastTwoSum(rs.hi, rl);
   const double rh = r.hi;
+  // The first phase (exactProduct false) takes Estrin's scheme for a
+  // shorter chain; the second keeps Horner's, whose roundings its results
+  // near rounding boundaries have always had.
+  const double r2 = rh * rh;
   const double p =
-      (rh * rh) * (expC2 + rh * (expC3 + rh * (expC4 + rh * (expC5 + rh * (expC6 + rh * expC7))))) +
+      (exactProduct
+           ? r2 * (expC2 + rh * (expC3 + rh * (expC4 + rh * (expC5 + rh * (expC6 + rh * expC7)))))
+           : r2 * ((expC2 + rh * expC3) + r2 * ((expC4 + rh * expC5) + r2 * (expC6 + rh * expC7)))) +
       rh * r.lo;
   const std::int64_t ki = static_cast<std::int64_t>(k);
   const std::int64_t j = ki & 127;
@@ -569,7 +590,7 @@ ExpParts ExpEvaluate(Dd z) {
   const double th = exp2Table128[2 * j];
   const double tl = exp2Table128[2 * j + 1];
   const Dd a = exactProduct ? TwoProd(th, rh) : Dd{th * rh, 0.0};
-  const Dd h = TwoSum(th, a.hi);
+  const Dd h = FastTwoSum(th, a.hi);  // th >= 1 > |a.hi|
   const double lo = (((h.lo + a.lo) + tl) + tl * rh) + th * (r.lo + p);
   return {{h.hi, lo}, m};
 }
@@ -747,10 +768,15 @@ double Atan2(double y, double x) {
 }
 
 double Log(double x) {
-  if (IsNaN(x)) return x;
-  if (x < 0.0) return quietNaN;
-  if (x == 0.0) return -infinity;
-  if (x == infinity) return x;
+  std::uint64_t ix = 0;
+  std::memcpy(&ix, &x, sizeof ix);
+  // Positive normal arguments in one unsigned compare; the rest one by one.
+  if (ix - 0x0010000000000000ull >= 0x7FE0000000000000ull) {
+    if (IsNaN(x)) return x;
+    if (x < 0.0) return quietNaN;
+    if (x == 0.0) return -infinity;
+    if (x == infinity) return x;
+  }
   double y = 0.0;
   if (RoundsTo(LogFirstPhase(x), logFirstPhaseEps, y)) return y;
   const Dd v = LogPositive(x);
@@ -759,14 +785,22 @@ double Log(double x) {
 
 double Pow(double x, double y) {
   if (y == 0.0 || x == 1.0) return 1.0;
-  if (IsNaN(x) || IsNaN(y)) return x + y;
-  if (x < 0.0) return quietNaN;
-  if (x == 0.0) return y > 0.0 ? 0.0 : infinity;
-  if (IsInf(y)) return (x < 1.0) == (y > 0.0) ? 0.0 : infinity;
-  if (x == infinity) return y > 0.0 ? infinity : 0.0;
+  std::uint64_t ix = 0, iy = 0;
+  std::memcpy(&ix, &x, sizeof ix);
+  std::memcpy(&iy, &y, sizeof iy);
+  // Positive normal bases with finite exponents in two unsigned compares;
+  // the special values one by one.
+  if (ix - 0x0010000000000000ull >= 0x7FE0000000000000ull ||
+      (iy & 0x7FFFFFFFFFFFFFFFull) >= 0x7FF0000000000000ull) {
+    if (IsNaN(x) || IsNaN(y)) return x + y;
+    if (x < 0.0) return quietNaN;
+    if (x == 0.0) return y > 0.0 ? 0.0 : infinity;
+    if (IsInf(y)) return (x < 1.0) == (y > 0.0) ? 0.0 : infinity;
+    if (x == infinity) return y > 0.0 ? infinity : 0.0;
+  }
   {
-    // Within the normal range the scaling by 2^m is exact, so the test on
-    // the unscaled sum decides the result. The error of log x scales with
+    // Below |z| = 700 the result is normal and the scaling by 2^m exact (on
+    // the exponent field), so the test on the unscaled sum decides it. The error of log x scales with
     // y log x in the exponent.
     const Dd l = LogFirstPhase(x);
     const Dd z0 = TwoProd(y, l.hi);
@@ -775,7 +809,7 @@ double Pow(double x, double y) {
       const ExpParts e = ExpEvaluate<false>(z);
       const double eps = Abs(z.hi) * (logFirstPhaseEps * 1.0001) + expFirstPhaseEps;
       double v = 0.0;
-      if (RoundsTo(e.v, eps, v)) return ScaleByPow2(v, e.m);
+      if (RoundsTo(e.v, eps, v)) return ScaleNormal(v, e.m);
     }
   }
   const Dd l = LogPositive(x);
