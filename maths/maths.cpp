@@ -398,9 +398,14 @@ Dd AtanUnit(Dd z) {
 bool AtanFirstPhase(double small, double big, Dd base, double sg, double& out) {
   const double ratio = small / big;  // picks the table point only
   if (!(ratio >= 0.125)) return false;
-  const int j = static_cast<int>(ratio * 512.0 + 0.5);
-  const double c = static_cast<double>(j) * 0x1p-9;
+  // The nearest integer to ratio * 512 (in 64..512) in the low bits of w,
+  // without a conversion to an integer and back.
+  constexpr double shifter = 0x1.8p52;
+  const double w = ratio * 512.0 + shifter;
   std::uint64_t bits = 0;
+  std::memcpy(&bits, &w, sizeof bits);
+  const int j = static_cast<int>(bits & 0x3FF);
+  const double c = (w - shifter) * 0x1p-9;
   std::memcpy(&bits, &big, sizeof bits);
   bits &= ~static_cast<std::uint64_t>(0x1FF);
   double bigHead = 0.0;
@@ -410,8 +415,10 @@ bool AtanFirstPhase(double small, double big, Dd base, double sg, double& out) {
   const double q2 = q * q;
   const double tail = (q * q2) * (atanC3 + q2 * (atanC5 + q2 * atanC7));
   const double* a = &atanTable512[2 * (j - 64)];
-  const Dd s1 = TwoSum(base.hi, sg * a[0]);
-  const Dd s2 = TwoSum(s1.hi, sg * q);
+  // Dekker's short sums are exact here: the base is 0 or at least pi/2 >
+  // atan(c), and |s1| >= atan(1/8) - tiny > 2^-10 > |q|.
+  const Dd s1 = FastTwoSum(base.hi, sg * a[0]);
+  const Dd s2 = FastTwoSum(s1.hi, sg * q);
   const double lo = ((s1.lo + s2.lo) + (base.lo + sg * a[1])) + sg * tail;
   const double err = Abs(q) * 0x1p-50 + Abs(s2.hi) * 0x1p-70;
   const double up = s2.hi + (lo + err);
