@@ -532,14 +532,21 @@ Dd LogFirstPhase(double x) {
   e += static_cast<int>(static_cast<std::int64_t>(tmp) >> 52);
   const int i = static_cast<int>((tmp >> 44) & 255u);
   const std::uint64_t iz = ix - (tmp & 0xFFF0000000000000ull);
-  const std::uint64_t izh = iz & ~static_cast<std::uint64_t>(0xFFF);
+  // The two intervals next to 1 take c = 1 and r = z - 1 whole (exact):
+  // there the result can be as small as r, and b's square would count.
+  const std::uint64_t keepAll = 0 - static_cast<std::uint64_t>(((i - 127) & ~1) == 0);
+  const std::uint64_t izh = iz & (~static_cast<std::uint64_t>(0xFFF) | keepAll);
   double z = 0.0, zh = 0.0;
   std::memcpy(&z, &iz, sizeof z);
   std::memcpy(&zh, &izh, sizeof zh);
   const double zl = z - zh;  // exact
   const double* row = &logFastTable256[4 * i];
-  const Dd r = TwoSum(zh * row[0] - 1.0, zl * row[0]);  // exact
-  const double rh = r.hi;
+  // r = a + b with both parts exact and |b| < 2^-39.6 (b = 0 next to 1).
+  // The series runs on a alone and b enters as log1p(a + b) - log1p(a) =
+  // b / (1 + a), to 2^-79 against a result of at least 2^-9.5: no sum on
+  // the chain to the series.
+  const double rh = zh * row[0] - 1.0;
+  const double b = zl * row[0];
   const double r2 = rh * rh;
   // Estrin's scheme: the Lambert inverse chains powers, each through this
   // logarithm, so latency counts as much as throughput.
@@ -548,12 +555,12 @@ Dd LogFirstPhase(double x) {
                    r2 * ((log1pC5 + rh * log1pC6) + r2 * (log1pC7 + rh * log1pC8)));
   const double ed = static_cast<double>(e);
   // Both sums are exact with Dekker's short form: for e != 0, |e ln 2| >=
-  // 0.69 > |log c| (at most 0.41) and the sum is at least 0.28 > |r|; for
+  // 0.69 > |log c| (at most 0.41) and the sum is at least 0.28 > |a|; for
   // e == 0, either c == 1 and the first operand of each is 0, or |log c| >=
-  // 2^-8.4 > |r|, which is at most 2^-9 + 2^-13.
+  // 2^-8.4 > |a|, which is at most 2^-9 + 2^-13.
   const Dd s1 = FastTwoSum(ed * ln2Part1, row[1]);  // e * ln2Part1 is exact
   const Dd s2 = FastTwoSum(s1.hi, rh);
-  const double small = ((ed * ln2Part2 + row[2]) + (s1.lo + s2.lo)) + (r.lo - rh * r.lo);
+  const double small = ((ed * ln2Part2 + row[2]) + (s1.lo + s2.lo)) + b / (1.0 + rh);
   return {s2.hi, small + (cubic - 0.5 * r2)};
 }
 
@@ -599,6 +606,33 @@ ExpParts ExpEvaluate(Dd z) {
   const Dd a = exactProduct ? TwoProd(th, rh) : Dd{th * rh, 0.0};
   const Dd h = FastTwoSum(th, a.hi);  // th >= 1 > |a.hi|
   const double lo = (((h.lo + a.lo) + tl) + tl * rh) + th * (r.lo + p);
+  return {{h.hi, lo}, m};
+}
+
+// The power's first phase for |zh| < 8 and |zl| < 2^-14, which holds the
+// projection's exponents, with z = zh + zl as the product y log x leaves
+// it (not normalised): the quotient k and r1 = zh - k ln2/128 (exact)
+// need only zh, and the rest of the reduction, d = zl - k (ln2/128 - head)
+// with |d| < 2^-13, is rounded (2^-66) and joins r1 in one exact sum.
+// That keeps the normalisation of z and one sum off the chain to the
+// series; otherwise as ExpEvaluate<false>, within its bound.
+ExpParts ExpNear(double zh, double zl) {
+  const double k = NearestInteger(zh * inv128Ln2);
+  const double r1 = zh - k * ln2By128Part1;  // exact: |k| < 2^11
+  const double d = (zl - k * ln2By128Part2) - k * ln2By128Part3;
+  const Dd r = TwoSum(r1, d);
+  const double rh = r.hi;
+  const double r2 = rh * rh;
+  const double p =
+      r2 * ((expC2 + rh * expC3) + r2 * ((expC4 + rh * expC5) + r2 * (expC6 + rh * expC7))) +
+      rh * r.lo;
+  const std::int64_t ki = static_cast<std::int64_t>(k);
+  const std::int64_t j = ki & 127;
+  const int m = static_cast<int>((ki - j) / 128);
+  const double th = exp2Table128[2 * j];
+  const double tl = exp2Table128[2 * j + 1];
+  const Dd h = FastTwoSum(th, th * rh);  // th >= 1 > |th rh|
+  const double lo = ((h.lo + tl) + tl * rh) + th * (r.lo + p);
   return {{h.hi, lo}, m};
 }
 
@@ -811,10 +845,14 @@ double Pow(double x, double y) {
     // y log x in the exponent.
     const Dd l = LogFirstPhase(x);
     const Dd z0 = TwoProd(y, l.hi);
-    if (Abs(z0.hi) < 700.0) {
-      const Dd z = FastTwoSum(z0.hi, z0.lo + y * l.lo);
-      const ExpParts e = ExpEvaluate<false>(z);
-      const double eps = Abs(z.hi) * (logFirstPhaseEps * 1.0001) + expFirstPhaseEps;
+    const double az = Abs(z0.hi);
+    if (az < 700.0) {
+      // l.lo carries the logarithm's series: zl stays below 2^-14 for the
+      // library's exponents, not for every y.
+      const double zl = z0.lo + y * l.lo;
+      const ExpParts e = az < 8.0 && Abs(zl) < 0x1p-14 ? ExpNear(z0.hi, zl)
+                                                       : ExpEvaluate<false>(FastTwoSum(z0.hi, zl));
+      const double eps = az * (logFirstPhaseEps * 1.0002) + expFirstPhaseEps;
       double v = 0.0;
       if (RoundsTo(e.v, eps, v)) return ScaleNormal(v, e.m);
     }

@@ -306,6 +306,12 @@ void WriteCases(const char* path) {
         args.push_back({1.0 + std::ldexp(1.0, -k), 0});
         args.push_back({1.0 - std::ldexp(1.0, -k - 1), 0});
       }
+      // Near 1 with low bits set, where the first phase's split of z
+      // would leave a part whose square counts.
+      for (int k = 10; k <= 46; k += 6) {
+        args.push_back({1.0 + std::ldexp(1.0, -k) + 0x1p-52, 0});
+        args.push_back({1.0 - std::ldexp(1.0, -k) - 0x1p-53, 0});
+      }
       args.push_back({0x1p-1074, 0});
       args.push_back({0x1.fffffffffffffp1023, 0});
       args.push_back({2.0, 0});
@@ -352,6 +358,10 @@ void WriteCases(const char* path) {
       }
       args.push_back({4.0, 0.5});
       args.push_back({2.0, -3.0});
+      // A base next to 1 with a large exponent: the logarithm's share of
+      // the error is multiplied by y log x.
+      args.push_back({0x1.0000000078e41p+0, 0x1.064ec20956437p+35});
+      args.push_back({1.0 - 0x1p-30 - 0x1p-52, -0x1.8p+32});
     }
     for (auto& a : args) {
       Case c{fn, a.first, a.second, 0, 0};
