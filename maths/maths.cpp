@@ -611,29 +611,29 @@ ExpParts ExpEvaluate(Dd z) {
 
 // The power's first phase for |zh| < 8 and |zl| < 2^-14, which holds the
 // projection's exponents, with z = zh + zl as the product y log x leaves
-// it (not normalised): the quotient k and r1 = zh - k ln2/128 (exact)
-// need only zh, and the rest of the reduction, d = zl - k (ln2/128 - head)
-// with |d| < 2^-13, is rounded (2^-66) and joins r1 in one exact sum.
-// That keeps the normalisation of z and one sum off the chain to the
-// series; otherwise as ExpEvaluate<false>, within its bound.
+// it (not normalised). zh arrives well before zl, which waits for the
+// logarithm's series: the quotient k, r1 = zh - k ln2/128 (exact) and
+// exp(r1) from the table and the series need only zh, and the rest,
+// d = zl - k (ln2/128 - head) with |d| < 2^-13.9, joins as a factor
+// exp(d) = 1 + D (series to d^4; d^5 / 120 < 2^-76). The roundings of D
+// and of the product with it stay below 2^-65, so the bound is
+// ExpEvaluate<false>'s plus that (expNearEps).
 ExpParts ExpNear(double zh, double zl) {
   const double k = NearestInteger(zh * inv128Ln2);
   const double r1 = zh - k * ln2By128Part1;  // exact: |k| < 2^11
-  const double d = (zl - k * ln2By128Part2) - k * ln2By128Part3;
-  const Dd r = TwoSum(r1, d);
-  const double rh = r.hi;
-  const double r2 = rh * rh;
+  const double r2 = r1 * r1;
   const double p =
-      r2 * ((expC2 + rh * expC3) + r2 * ((expC4 + rh * expC5) + r2 * (expC6 + rh * expC7))) +
-      rh * r.lo;
+      r2 * ((expC2 + r1 * expC3) + r2 * ((expC4 + r1 * expC5) + r2 * (expC6 + r1 * expC7)));
   const std::int64_t ki = static_cast<std::int64_t>(k);
   const std::int64_t j = ki & 127;
   const int m = static_cast<int>((ki - j) / 128);
   const double th = exp2Table128[2 * j];
   const double tl = exp2Table128[2 * j + 1];
-  const Dd h = FastTwoSum(th, th * rh);  // th >= 1 > |th rh|
-  const double lo = ((h.lo + tl) + tl * rh) + th * (r.lo + p);
-  return {{h.hi, lo}, m};
+  const Dd h = FastTwoSum(th, th * r1);  // th >= 1 > |th r1|
+  const double lo1 = ((h.lo + tl) + tl * r1) + th * p;
+  const double d = (zl - k * ln2By128Part2) - k * ln2By128Part3;
+  const double bigD = d * (1.0 + d * (expC2 + d * (expC3 + d * expC4)));
+  return {{h.hi, lo1 + (h.hi + lo1) * bigD}, m};
 }
 
 ExpParts ExpUnrounded(Dd z) {
@@ -648,6 +648,8 @@ double ExpRounded(Dd z) {
 
 // Relative bound of ExpEvaluate<false> (2^-61.4), with a margin of 2.
 constexpr double expFirstPhaseEps = 0x1.8p-61;
+// ExpNear's: 2^-61.3, with a margin of 2.5.
+constexpr double expNearEps = 0x1p-60;
 
 }  // namespace
 
@@ -850,9 +852,9 @@ double Pow(double x, double y) {
       // l.lo carries the logarithm's series: zl stays below 2^-14 for the
       // library's exponents, not for every y.
       const double zl = z0.lo + y * l.lo;
-      const ExpParts e = az < 8.0 && Abs(zl) < 0x1p-14 ? ExpNear(z0.hi, zl)
-                                                       : ExpEvaluate<false>(FastTwoSum(z0.hi, zl));
-      const double eps = az * (logFirstPhaseEps * 1.0002) + expFirstPhaseEps;
+      const bool near = az < 8.0 && Abs(zl) < 0x1p-14;
+      const ExpParts e = near ? ExpNear(z0.hi, zl) : ExpEvaluate<false>(FastTwoSum(z0.hi, zl));
+      const double eps = az * (logFirstPhaseEps * 1.0002) + (near ? expNearEps : expFirstPhaseEps);
       double v = 0.0;
       if (RoundsTo(e.v, eps, v)) return ScaleNormal(v, e.m);
     }
