@@ -331,6 +331,43 @@ bool DirectCos(const DirectArg& d, double& out) {
   return RoundsWithin(v, err, out);
 }
 
+// tan x for 0 <= x < tanTableLimit, unrounded, with its error bound:
+// x = a + t as for the sine, T = tan a and D = 1 + T^2 from the table, and
+// tan(a + t) = T + D u / (1 - T u) with u = tan t = t (1 + s). D t is
+// exact from 26-bit heads as F t in DirectKernel; D u (T u / (1 - T u)),
+// below 2^-15 of the result, is taken in plain double with one division.
+// Errors stay below 2^-64 of |T| + |D t| (the rounding of that last term
+// dominates); the bound returned has a margin of 4.
+constexpr double tanTableLimit = 0.79;
+constexpr double tanC3 = 1.0 / 3.0;
+constexpr double tanC5 = 2.0 / 15.0;
+constexpr double tanC7 = 17.0 / 315.0;
+
+Dd TableTan(double x, double& err) {
+  constexpr double shifter = 0x1.8p52;
+  const double w = x * 128.0 + shifter;
+  std::uint64_t bits = 0;
+  std::memcpy(&bits, &w, sizeof bits);
+  const double* row = &tanTable128[4 * static_cast<int>(bits & 0x7F)];
+  const double t = x - (w - shifter) * 0x1p-7;  // exact
+  const double th = Head26(t);
+  const double tl = t - th;
+  const double t2 = t * t;
+  const double s = t2 * (tanC3 + t2 * (tanC5 + t2 * tanC7));  // tan(t) / t - 1
+  const double dm = Head26(row[2]);
+  const double dr = (row[2] - dm) + row[3];
+  const double p = dm * th;  // exact
+  const double q = dm * tl + dr * t;
+  const double dt = p + q;
+  const double du = dt + dt * s;
+  const double tu = row[0] * (t + t * s);
+  const double corr = du * (tu / (1.0 - tu));
+  const Dd h = TwoSum(row[0], p);
+  const double lo = ((h.lo + row[1]) + (q + dt * s)) + corr;
+  err = (row[0] + Abs(p)) * 0x1p-62;
+  return {h.hi, lo};
+}
+
 // tan x = sin x / cos x for 0 <= x < directTanLimit, where both are far
 // from zero relative to their bounds (from 2^-8 on, the sine's error is
 // within 3 times its bound's share, the cosine's within 1.12).
@@ -713,7 +750,12 @@ double Tan(double x) {
   if (x == 0.0 || IsNaN(x)) return x;
   if (IsInf(x)) return quietNaN;
   const double ax = Abs(x);
-  if (ax < directTanLimit) {
+  if (ax < tanTableLimit) {
+    double err = 0.0;
+    const Dd v = TableTan(ax, err);
+    double y = 0.0;
+    if (RoundsWithin(v, err, y)) return FlipSign(y, x < 0.0);
+  } else if (ax < directTanLimit) {
     double y = 0.0;
     if (DirectTan(ax, y)) return FlipSign(y, x < 0.0);
   }

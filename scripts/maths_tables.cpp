@@ -77,6 +77,12 @@ std::vector<double> DoubleDoubleTable(Fn fn, int first, int last, int den) {
 
 int Exp2(mpfr_t y, const mpfr_t x, mpfr_rnd_t r) { return mpfr_exp2(y, x, r); }
 
+// 1 / cos^2 x = 1 + tan^2 x.
+int SecSquared(mpfr_t y, const mpfr_t x, mpfr_rnd_t r) {
+  mpfr_sec(y, x, r);
+  return mpfr_sqr(y, y, r);
+}
+
 // The first phase of the logarithm: for each of 256 intervals of the
 // reduced argument z in [0.75, 1.5) (2^-9 wide below 1, 2^-8 above), a
 // 12-bit approximation of 1/c for the interval's centre c, so z * (1/c) - 1
@@ -169,6 +175,17 @@ void WriteTables(const char* path) {
     }
     PrintArray(f, "sin(j / 128) and cos(j / 128) as (hi, lo, hi, lo) rows, j = 0..512.",
                "sinCosTable128", rows);
+  }
+  {
+    // The tangent's first phase below 0.79: tan a and 1 + tan^2 a.
+    const std::vector<double> t = DoubleDoubleTable(mpfr_tan, 0, 101, 128);
+    const std::vector<double> d = DoubleDoubleTable(SecSquared, 0, 101, 128);
+    std::vector<double> rows;
+    for (std::size_t i = 0; i < t.size(); i += 2) {
+      rows.insert(rows.end(), {t[i], t[i + 1], d[i], d[i + 1]});
+    }
+    PrintArray(f, "tan(j / 128) and 1 + tan^2(j / 128) as (hi, lo, hi, lo) rows, j = 0..101.",
+               "tanTable128", rows);
   }
   WriteLogTable(f);
   PrintArray(f, "atan(j / 128), j = 0..128.", "atanTable128", DoubleDoubleTable(mpfr_atan, 0, 128, 128));
@@ -291,13 +308,13 @@ void WriteCases(const char* path) {
         args.push_back({-std::nextafter(mid, 0.0), 0});
       }
       // The same for the first phase's table below 4, and its hand-over
-      // points (4, and 1.5 for the tangent).
+      // points (4, and 0.79 and 1.5 for the tangent).
       for (int j = 0; j < 512; j += 73) {
         const double mid = (2 * j + 1) * 0x1p-8;
         args.push_back({mid, 0});
         args.push_back({-std::nextafter(mid, 0.0), 0});
       }
-      for (double edge : {1.5, 4.0}) {
+      for (double edge : {0.79, 1.5, 4.0}) {
         args.push_back({edge, 0});
         args.push_back({-std::nextafter(edge, 0.0), 0});
       }
