@@ -580,8 +580,8 @@ Dd LogFirstPhase(double x) {
   const double* row = &logFastTable256[4 * i];
   // r = a + b with both parts exact and |b| < 2^-39.6 (b = 0 next to 1).
   // The series runs on a alone and b enters as log1p(a + b) - log1p(a) =
-  // b / (1 + a), to 2^-79 against a result of at least 2^-9.5: no sum on
-  // the chain to the series.
+  // b / (1 + a), to 2^-79, against a result of at least 2^-9.5 (|a| <=
+  // 2^-9 + 2^-13 where b != 0): no sum on the chain to the series.
   const double rh = zh * row[0] - 1.0;
   const double b = zl * row[0];
   const double r2 = rh * rh;
@@ -597,7 +597,9 @@ Dd LogFirstPhase(double x) {
   // 2^-8.4 > |a|, which is at most 2^-9 + 2^-13.
   const Dd s1 = FastTwoSum(ed * ln2Part1, row[1]);  // e * ln2Part1 is exact
   const Dd s2 = FastTwoSum(s1.hi, rh);
-  const double small = ((ed * ln2Part2 + row[2]) + (s1.lo + s2.lo)) + b / (1.0 + rh);
+  // b / (1 + a) as b (1 - a)(1 + a^2), to b a^4 < 2^-75: a division would
+  // queue on the divider the callers' quotients already keep busy.
+  const double small = ((ed * ln2Part2 + row[2]) + (s1.lo + s2.lo)) + b * ((1.0 - rh) * (1.0 + r2));
   return {s2.hi, small + (cubic - 0.5 * r2)};
 }
 
