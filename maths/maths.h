@@ -7,10 +7,11 @@
 // rounds once: the result is the correctly rounded value except where the
 // exact value lies within the evaluation error (about 2^-70 relative) of a
 // rounding boundary; there it is still one of the two neighbours of the
-// exact value (faithful), and still the same everywhere. The logarithm,
-// power and arctangent first try a cheaper evaluation with a proved error
-// bound and keep its result only when the whole error interval rounds to
-// one double, which is then the value the double-double evaluation gives.
+// exact value (faithful), and still the same everywhere. Every function
+// first tries a cheaper evaluation with a proved error bound (the sine,
+// cosine and tangent below 4, 4 and 1.5, with no reduction by pi/2) and
+// keeps its result only when the whole error interval rounds to one
+// double, which is then the value the double-double evaluation gives.
 #ifndef TARNUTIL_MATHS_MATHS_H
 #define TARNUTIL_MATHS_MATHS_H
 
