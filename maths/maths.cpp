@@ -660,9 +660,9 @@ ExpParts ExpEvaluate(Dd z) {
 ExpParts ExpNear(double zh, double zl) {
   const double k = NearestInteger(zh * inv128Ln2);
   const double r1 = zh - k * ln2By128Part1;  // exact: |k| < 2^11
+  // To r1^6: the next term is below 2^-71.7.
   const double r2 = r1 * r1;
-  const double p =
-      r2 * ((expC2 + r1 * expC3) + r2 * ((expC4 + r1 * expC5) + r2 * (expC6 + r1 * expC7)));
+  const double p = r2 * ((expC2 + r1 * expC3) + r2 * ((expC4 + r1 * expC5) + r2 * expC6));
   const std::int64_t ki = static_cast<std::int64_t>(k);
   const std::int64_t j = ki & 127;
   const int m = static_cast<int>((ki - j) / 128);
@@ -871,14 +871,15 @@ double Log(double x) {
 }
 
 double Pow(double x, double y) {
-  if (y == 0.0 || x == 1.0) return 1.0;
   std::uint64_t ix = 0, iy = 0;
   std::memcpy(&ix, &x, sizeof ix);
   std::memcpy(&iy, &y, sizeof iy);
-  // Positive normal bases with finite exponents in two unsigned compares;
-  // the special values one by one.
+  // Positive normal bases with exponents below 2^996, where Veltkamp's
+  // split of y cannot overflow, in two unsigned compares (x == 1 and y == 0
+  // among them give exactly 1 on the way below); the rest one by one.
   if (ix - 0x0010000000000000ull >= 0x7FE0000000000000ull ||
-      (iy & 0x7FFFFFFFFFFFFFFFull) >= 0x7FF0000000000000ull) {
+      (iy & 0x7FFFFFFFFFFFFFFFull) >= 0x7E30000000000000ull) {
+    if (y == 0.0 || x == 1.0) return 1.0;
     if (IsNaN(x) || IsNaN(y)) return x + y;
     if (x < 0.0) return quietNaN;
     if (x == 0.0) return y > 0.0 ? 0.0 : infinity;
@@ -887,8 +888,8 @@ double Pow(double x, double y) {
   }
   {
     // Below |z| = 700 the result is normal and the scaling by 2^m exact (on
-    // the exponent field), so the test on the unscaled sum decides it. The error of log x scales with
-    // y log x in the exponent.
+    // the exponent field), so the test on the unscaled sum decides it. The
+    // error of log x scales with y log x in the exponent.
     const Dd l = LogFirstPhase(x);
     const Dd z0 = TwoProd(y, l.hi);
     const double az = Abs(z0.hi);
