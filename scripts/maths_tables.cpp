@@ -75,6 +75,17 @@ std::vector<double> DoubleDoubleTable(Fn fn, int first, int last, int den) {
   return out;
 }
 
+// (f hi, f lo, g hi, g lo) rows of two functions at num / den, num = first..last.
+std::vector<double> PairRows(Fn f, Fn g, int first, int last, int den) {
+  const std::vector<double> a = DoubleDoubleTable(f, first, last, den);
+  const std::vector<double> b = DoubleDoubleTable(g, first, last, den);
+  std::vector<double> rows;
+  for (std::size_t i = 0; i < a.size(); i += 2) {
+    rows.insert(rows.end(), {a[i], a[i + 1], b[i], b[i + 1]});
+  }
+  return rows;
+}
+
 int Exp2(mpfr_t y, const mpfr_t x, mpfr_rnd_t r) { return mpfr_exp2(y, x, r); }
 
 // 1 / cos^2 x = 1 + tan^2 x.
@@ -152,41 +163,17 @@ void WriteTables(const char* path) {
                mpfr_get_d(t, MPFR_RNDN));
   mpfr_clears(c, t, static_cast<mpfr_ptr>(nullptr));
 
-  {
-    // One row per point, both signs, so the kernel needs neither a branch
-    // on the sign nor on the quadrant.
-    const std::vector<double> s = DoubleDoubleTable(mpfr_sin, -202, 202, 256);
-    const std::vector<double> co = DoubleDoubleTable(mpfr_cos, -202, 202, 256);
-    std::vector<double> rows;
-    for (std::size_t i = 0; i < s.size(); i += 2) {
-      rows.insert(rows.end(), {s[i], s[i + 1], co[i], co[i + 1]});
-    }
-    PrintArray(f, "sin(j / 256) and cos(j / 256) as (hi, lo, hi, lo) rows, j = -202..202.",
-               "sinCosTable256", rows);
-  }
-  {
-    // The first phases of sine, cosine and tangent below 4 take x = j/128 + t
-    // directly, with no reduction by pi/2.
-    const std::vector<double> s = DoubleDoubleTable(mpfr_sin, 0, 512, 128);
-    const std::vector<double> co = DoubleDoubleTable(mpfr_cos, 0, 512, 128);
-    std::vector<double> rows;
-    for (std::size_t i = 0; i < s.size(); i += 2) {
-      rows.insert(rows.end(), {s[i], s[i + 1], co[i], co[i + 1]});
-    }
-    PrintArray(f, "sin(j / 128) and cos(j / 128) as (hi, lo, hi, lo) rows, j = 0..512.",
-               "sinCosTable128", rows);
-  }
-  {
-    // The tangent's first phase below 0.79: tan a and 1 + tan^2 a.
-    const std::vector<double> t = DoubleDoubleTable(mpfr_tan, 0, 101, 128);
-    const std::vector<double> d = DoubleDoubleTable(SecSquared, 0, 101, 128);
-    std::vector<double> rows;
-    for (std::size_t i = 0; i < t.size(); i += 2) {
-      rows.insert(rows.end(), {t[i], t[i + 1], d[i], d[i + 1]});
-    }
-    PrintArray(f, "tan(j / 128) and 1 + tan^2(j / 128) as (hi, lo, hi, lo) rows, j = 0..101.",
-               "tanTable128", rows);
-  }
+  // One row per point, both signs, so the kernel needs neither a branch
+  // on the sign nor on the quadrant.
+  PrintArray(f, "sin(j / 256) and cos(j / 256) as (hi, lo, hi, lo) rows, j = -202..202.",
+             "sinCosTable256", PairRows(mpfr_sin, mpfr_cos, -202, 202, 256));
+  // The first phases of sine, cosine and tangent below 4 take x = j/128 + t
+  // directly, with no reduction by pi/2.
+  PrintArray(f, "sin(j / 128) and cos(j / 128) as (hi, lo, hi, lo) rows, j = 0..512.",
+             "sinCosTable128", PairRows(mpfr_sin, mpfr_cos, 0, 512, 128));
+  // The tangent's first phase below 0.79: tan a and 1 + tan^2 a.
+  PrintArray(f, "tan(j / 128) and 1 + tan^2(j / 128) as (hi, lo, hi, lo) rows, j = 0..101.",
+             "tanTable128", PairRows(mpfr_tan, SecSquared, 0, 101, 128));
   WriteLogTable(f);
   PrintArray(f, "atan(j / 128), j = 0..128.", "atanTable128", DoubleDoubleTable(mpfr_atan, 0, 128, 128));
   PrintArray(f, "atan(j / 512), j = 64..512: the arctangent's first phase.", "atanTable512",
