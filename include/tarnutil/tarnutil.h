@@ -112,7 +112,9 @@ TARNUTIL_EXPORT std::int32_t clipGraph(tagRECT* rect, tagPOINT* points, std::int
 
 /// Thins points[0..count-1] in place by recursive farthest-point splitting;
 /// squared deviations above (float)sqrt(tolerance) survive. Kept points move to
-/// the front in input order; *newCount receives their number.
+/// the front in input order; *newCount receives their number. A chord of zero
+/// length is not measured: a closed ring (first point equal to the last)
+/// keeps only those two, so rings are thinned open, or in two halves.
 TARNUTIL_EXPORT void PolySimplifyInt2D(float tolerance, tagPOINT* points, int count,
                                        int* newCount);
 

@@ -146,6 +146,8 @@ def simplify(points, tolerance: Optional[float] = None, *,
     survives when its squared deviation from the chord exceeds
     sqrt(tolerance), so tolerance d**4 keeps points more than d units off
     (the deviation is measured to the chord's foot cut to whole units).
+    A chord of zero length is not measured: a closed ring (first point
+    equal to the last) keeps only those two, so thin rings open.
     With distance: one forward pass keeping a point whose |dx| + |dy| from
     the last kept point exceeds distance (the point before the last one is
     always dropped). Give exactly one. Returns the kept points, (k, 2) int32.

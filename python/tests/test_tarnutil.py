@@ -199,6 +199,13 @@ def test_clipping_agrees_with_shapely(rect):
     assert abs(area - exact_poly.area) <= exact_poly.length + 1.0
 
 
+def test_simplify_closed_ring_keeps_its_ends_open_ring_its_corners():
+    # A square ring 1000 units a side: the closing chord has no length.
+    ring = [[0, 0], [1000, 0], [1000, 1000], [0, 1000], [0, 0]]
+    assert tarnutil.simplify(ring, 16.0).tolist() == [[0, 0], [0, 0]]
+    assert tarnutil.simplify(ring[:-1], 16.0).tolist() == ring[:-1]
+
+
 @pytest.mark.parametrize("call", [
     lambda: tarnutil.lcc_forward(104, 90.5),
     lambda: tarnutil.lcc_forward([104, 361], 30),
